@@ -635,6 +635,15 @@ def write(path, data):
           f"sha256 {hashlib.sha256(data).hexdigest()}")
 
 
+def icon_png_bytes(ico):
+    import io
+    from PIL import Image
+    image = Image.open(io.BytesIO(ico)).convert("RGBA")
+    out = io.BytesIO()
+    image.save(out, format="PNG", optimize=False)
+    return out.getvalue()
+
+
 def main():
     window, coverage = render_window()
     errors, holes = check_window(window, coverage)
@@ -664,6 +673,8 @@ def main():
           f"{ICON * ICON - transparent} opaque")
     write(os.path.join(HERE, "window.bmp"), bmp)
     write(os.path.join(HERE, "icon.ico"), ico)
+    # Desktop icon themes take PNG, not ICO: the same image with its mask as alpha.
+    write(os.path.join(HERE, "tallowind.png"), icon_png_bytes(ico))
     return 0
 
 
