@@ -1,0 +1,87 @@
+// A window's layout as plain data: what the runtime builds a window from.
+// Lengths are pixels at 96 dots per inch; the runtime keeps them as pixels on
+// every screen scale, so the picture is always drawn one to one.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "picture.h"
+
+namespace tw {
+
+// A colour value with the top bit set names an entry of the desktop's
+// system colour table (0x80000000 | index); others are 0x00BBGGRR.
+inline constexpr Colour kSystemColourFlag = 0x80000000u;
+inline constexpr Colour kColourHighlightText = kSystemColourFlag | 14u;
+
+struct FontSpec {
+    std::string face;       // preferred face
+    int pixelSize = 11;     // em height in pixels
+    int weight = 400;       // 400 regular, 700 bold
+    int charset = 0;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+};
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct TimerSpec {
+    std::string name;
+    int intervalMs = 0;
+    bool enabled = true;
+};
+
+enum class HAlign { Left, Centre, Right };
+
+struct LabelSpec {
+    std::string name;
+    std::string caption;
+    PixelRect rect;
+    Colour foreColour = kColourHighlightText;
+    bool transparentBackground = true;
+    HAlign alignment = HAlign::Centre;
+    FontSpec font;
+    int tabIndex = 0;
+};
+
+struct MenuItemSpec {
+    std::string name;
+    std::string caption;  // "-" shows a separator
+};
+
+struct MenuSpec {
+    std::string name;
+    std::string caption;
+    bool visible = false;
+    std::vector<MenuItemSpec> items;
+};
+
+struct FormSpec {
+    std::string name;
+    std::string title;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    bool frameless = true;
+    bool showInTaskbar = false;
+    bool topmost = false;
+    bool centreOnScreen = true;
+    Colour backColour = kColourHighlightText;
+    std::span<const std::uint8_t> pictureBmp;  // drawn unscaled at (0, 0)
+    std::span<const std::uint8_t> iconIco;
+    FontSpec font;
+    // Controls, each kind in the order the runtime creates them.
+    std::vector<TimerSpec> timers;
+    std::vector<LabelSpec> labels;
+    std::vector<MenuSpec> menus;
+};
+
+}  // namespace tw

@@ -1,0 +1,81 @@
+// The user-interface runtime: builds a window from its layout, delivers its
+// events to handlers on the one UI thread, and offers labels, the pop-up menu,
+// the message box and ending the program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "layout.h"
+#include "picture.h"
+#include "window_system.h"
+
+namespace tw {
+
+class Label {
+public:
+    virtual ~Label() = default;
+    // Redraws at once, but only when the text differs from what is shown.
+    virtual void SetCaption(const std::string& caption) = 0;
+};
+
+// What a window shaper needs of a window: its picture and its handle.
+class ShapeableWindow {
+public:
+    virtual ~ShapeableWindow() = default;
+    virtual const tw::Picture& Picture() const = 0;
+    virtual WindowHandle hWnd() const = 0;
+};
+
+class Form : public ShapeableWindow {
+public:
+    // A control named in the layout; RuntimeError if there is none.
+    virtual Label& GetLabel(const std::string& name) = 0;
+    // Shows the menu's items at the pointer and returns when the menu has
+    // closed; a chosen item's click handler has run by then.
+    virtual void PopupMenu(const std::string& menuName) = 0;
+};
+
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbInformation = 64;
+
+class UiRuntime {
+public:
+    virtual ~UiRuntime() = default;
+    // Modal; returns when closed. Line breaks in the prompt are CR LF.
+    virtual void MsgBox(const std::string& prompt, int style, const std::string& title) = 0;
+    // Ends the program at once: no further handler runs.
+    [[noreturn]] virtual void End(int exitStatus = 0) = 0;
+};
+
+// The handlers of one window. The runtime calls each inside RunHandler().
+class FormHandlers {
+public:
+    virtual ~FormHandlers() = default;
+    virtual void Form_Load() {}
+    // Button: 1 left, 2 right, 4 middle. X, Y in twips.
+    virtual void Form_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y) {
+        (void)Button, (void)Shift, (void)X, (void)Y;
+    }
+    virtual void Timer_Tick(const std::string& timerName) { (void)timerName; }
+    virtual void Menu_Click(const std::string& itemName) { (void)itemName; }
+};
+
+using HandlersFactory = std::function<std::unique_ptr<FormHandlers>(Form&, UiRuntime&)>;
+
+// Runs the program: builds the window hidden, raises load, shows it, then
+// delivers events until End(). Returns the process exit status.
+int RunApplication(int argc, char** argv, const FormSpec& layout, const HandlersFactory& makeHandlers);
+
+// Runs one handler as the runtime does: an error that escapes it is shown as
+// RuntimeErrorPrompt() in a message box, then the program ends with status 1.
+// No exception ever leaves this function.
+void RunHandler(UiRuntime& runtime, const std::function<void()>& handler) noexcept;
+
+// Ticks are never delivered closer together than this, whatever the layout
+// asks: the Windows window system clamps a 1 ms timer the same way.
+inline constexpr int kMinTimerPeriodMs = 10;
+
+}  // namespace tw
