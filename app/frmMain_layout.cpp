@@ -1,0 +1,41 @@
+#include "app/frmMain_layout.h"
+
+#include "assets/embedded.h"
+
+namespace tw {
+
+const FormSpec& frmMainLayout() {
+    static const FormSpec layout = [] {
+        FormSpec f;
+        f.name = "frmMain";
+        f.title = "";
+        f.clientWidth = 183;  // 2745 x 3165 twips
+        f.clientHeight = 211;
+        f.frameless = true;
+        f.showInTaskbar = false;
+        f.topmost = false;
+        f.centreOnScreen = true;
+        f.backColour = kColourHighlightText;
+        f.pictureBmp = assets::window_bmp();
+        f.iconIco = assets::icon_ico();
+        f.font = FontSpec{"MS Sans Serif", 11, 400, 0};
+
+        f.timers = {TimerSpec{"Timer1", 1, true}};
+
+        // Creation order: Label2 before Label1.
+        f.labels = {
+            LabelSpec{"Label2", "Loading", PixelRect{40, 136, 105, 41}, kColourHighlightText, true,
+                      HAlign::Centre, f.font, 1},
+            LabelSpec{"Label1", "Loading", PixelRect{24, 120, 129, 17}, kColourHighlightText, true,
+                      HAlign::Centre, FontSpec{"MS Sans Serif", 13, 700, 178}, 0},
+        };
+
+        f.menus = {MenuSpec{"menu", "", false,
+                            {MenuItemSpec{"menuAbout", "About"}, MenuItemSpec{"line", "-"},
+                             MenuItemSpec{"menuExit", "Exit"}}}};
+        return f;
+    }();
+    return layout;
+}
+
+}  // namespace tw

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/layout.h"
+
+namespace tw {
+
+// frmMain as laid out: the window, its picture and icon, Timer1, the two
+// labels and the hidden menu tree.
+const FormSpec& frmMainLayout();
+
+}  // namespace tw

@@ -1,0 +1,10 @@
+#include <memory>
+
+#include "app/frmMain.h"
+#include "app/frmMain_layout.h"
+
+int main(int argc, char** argv) {
+    return tw::RunApplication(argc, argv, tw::frmMainLayout(), [](tw::Form& form, tw::UiRuntime& runtime) {
+        return std::make_unique<tw::frmMain>(form, runtime, tw::DesktopWindowSystem(), &tw::LocalNow);
+    });
+}
