@@ -1,0 +1,36 @@
+#include "shaping/clsTransForm.h"
+
+#include <utility>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "shaping/colour_key_scan.h"
+
+namespace tw {
+
+void clsTransForm::SetRegion(ShapeableWindow& Objct, Colour Colr, const std::string& FileName) {
+    const bool exists = files::FileExists(FileName);
+    TargetForm = &Objct;
+    // Left over from a call that failed before the window took it.
+    if (hRgn) hRgn.reset();
+
+    if (exists) {
+        hRgn = LoadRegionDataFromFile(FileName);
+    } else {
+        hRgn = CreateRegionFromPicture(TargetForm->Picture(), Colr);
+        if (!FileName.empty()) SaveRegionDataToFile(FileName);
+    }
+
+    const WindowHandle h = TargetForm->hWnd();
+    windowSystem_.SetWindowRgn(h, std::move(hRgn), true);
+}
+
+void clsTransForm::DragForm(WindowHandle hWnd, std::int16_t intButton) noexcept {
+    if (intButton != 1) return;
+    ResumeNext([&] { windowSystem_.ReleaseCapture(); });
+    ResumeNext([&] { windowSystem_.SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, 0); });
+}
+
+std::string clsTransForm::LoadSource() { return files::ExeName() + ".cDIBSectionRegion"; }
+
+}  // namespace tw
