@@ -1,0 +1,192 @@
+// The Qt window built from frmMain's layout, on Qt's offscreen platform.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frmMain.h"
+#include "app/frmMain_layout.h"
+#include "platform/qt/qt_form.h"
+
+namespace tw {
+namespace {
+
+class RecordingRuntime final : public UiRuntime {
+public:
+    void MsgBox(const std::string& prompt, int, const std::string&) override { prompts.push_back(prompt); }
+    [[noreturn]] void End(int status) override { std::_Exit(status); }
+    std::vector<std::string> prompts;
+};
+
+class RecordingHandlers final : public FormHandlers {
+public:
+    void Form_MouseDown(std::int16_t button, std::int16_t, float x, float y) override {
+        presses.push_back({button, x, y});
+    }
+    void Menu_Click(const std::string& item) override { clicks.push_back(item); }
+    struct Press {
+        std::int16_t button;
+        float x, y;
+    };
+    std::vector<Press> presses;
+    std::vector<std::string> clicks;
+};
+
+class QtFormTest : public ::testing::Test {
+protected:
+    QtFormTest() : form(frmMainLayout(), runtime) { form.SetHandlers(&handlers); }
+    QLabel* LabelWidget(const char* name) { return form.findChild<QLabel*>(name); }
+
+    RecordingRuntime runtime;
+    RecordingHandlers handlers;
+    qt::QtForm form;
+};
+
+TEST_F(QtFormTest, WindowIsAFramelessToolWindowOfTheLayoutsSize) {
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE(flags & Qt::FramelessWindowHint);
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);  // no taskbar button
+    EXPECT_FALSE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form.size(), QSize(183, 211));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+}
+
+TEST_F(QtFormTest, LabelsAreLaidOutAsTheLayoutSays) {
+    struct Expected {
+        const char* name;
+        QRect geometry;
+        int pixelSize;
+        bool bold;
+    };
+    for (const Expected& e : {Expected{"Label1", QRect(24, 120, 129, 17), 13, true},
+                              Expected{"Label2", QRect(40, 136, 105, 41), 11, false}}) {
+        QLabel* label = LabelWidget(e.name);
+        ASSERT_NE(label, nullptr) << e.name;
+        EXPECT_EQ(label->geometry(), e.geometry) << e.name;
+        EXPECT_EQ(label->font().pixelSize(), e.pixelSize) << e.name;
+        EXPECT_EQ(label->font().bold(), e.bold) << e.name;
+        EXPECT_EQ(label->alignment(), Qt::AlignHCenter | Qt::AlignTop) << e.name;
+        EXPECT_TRUE(label->wordWrap()) << e.name;
+        EXPECT_FALSE(label->autoFillBackground()) << e.name;
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white)) << e.name;
+        EXPECT_EQ(label->text(), "Loading") << e.name;
+    }
+}
+
+TEST_F(QtFormTest, TimerTicksNoFasterThanTenMilliseconds) {
+    auto* timer = form.findChild<QTimer*>("Timer1");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), kMinTimerPeriodMs);
+}
+
+TEST_F(QtFormTest, MenuTreeIsHiddenWithAboutSeparatorExit) {
+    QMenu* menu = form.Menu("menu");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->isVisible());
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), "About");
+    EXPECT_TRUE(actions[1]->isSeparator());
+    EXPECT_EQ(actions[2]->text(), "Exit");
+}
+
+TEST_F(QtFormTest, ATickWritesTheCaptionsForTheInstantItRead) {
+    frmMain main(form, runtime, DesktopWindowSystem(), [] { return DateTime{2026, 12, 8, 12, 0, 0}; });
+    main.Timer1_Timer();
+    EXPECT_EQ(LabelWidget("Label1")->text(), "16 days,");
+    EXPECT_EQ(LabelWidget("Label2")->text(), "12 hours, 0 minutes and 0 seconds.");
+}
+
+class PaintCounter final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+TEST_F(QtFormTest, ALabelRepaintsOnlyWhenItsTextChanges) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QLabel* widget = LabelWidget("Label1");
+    PaintCounter counter;
+    widget->installEventFilter(&counter);
+    Label& label = form.GetLabel("Label1");
+
+    label.SetCaption("Loading");
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+
+    label.SetCaption("5 days,");
+    QTRY_VERIFY(counter.paints > 0);
+    EXPECT_EQ(widget->text(), "5 days,");
+}
+
+TEST_F(QtFormTest, PressesInsideALabelNeverReachTheWindow) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::mousePress(LabelWidget("Label1"), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mousePress(LabelWidget("Label2"), Qt::LeftButton, {}, QPoint(50, 20));
+    EXPECT_TRUE(handlers.presses.empty());
+
+    QTest::mousePress(&form, Qt::RightButton, {}, QPoint(90, 60));
+    ASSERT_EQ(handlers.presses.size(), 1u);
+    EXPECT_EQ(handlers.presses[0].button, 2);
+    EXPECT_FLOAT_EQ(handlers.presses[0].x, 90 * 15.0f);
+    EXPECT_FLOAT_EQ(handlers.presses[0].y, 60 * 15.0f);
+}
+
+TEST_F(QtFormTest, AChosenMenuItemIsHandledBeforeThePopupReturns) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTimer::singleShot(50, [] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (popup == nullptr) return;
+        popup->setActiveAction(popup->actions().at(0));
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    form.PopupMenu("menu");
+    EXPECT_EQ(handlers.clicks, std::vector<std::string>{"menuAbout"});
+}
+
+TEST_F(QtFormTest, HandingARegionSetsTheWindowsMask) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    WindowSystem& system = DesktopWindowSystem();
+
+    const Rect rects[] = {{10, 0, 170, 1}, {0, 1, 179, 209}};
+    system.SetWindowRgn(form.hWnd(), std::make_unique<Region>(Region::FromRects(rects)), true);
+    QRegion expected;
+    expected += QRect(10, 0, 160, 1);
+    expected += QRect(0, 1, 179, 208);
+    EXPECT_EQ(form.mask(), expected);
+
+    // An empty outline shows nothing, which Qt's empty mask would not do.
+    system.SetWindowRgn(form.hWnd(), std::make_unique<Region>(), true);
+    EXPECT_FALSE(form.mask().isEmpty());
+    EXPECT_FALSE(form.mask().intersects(form.rect()));
+
+    system.SetWindowRgn(form.hWnd(), nullptr, true);
+    EXPECT_TRUE(form.mask().isEmpty());
+    EXPECT_EQ(form.Outline(), nullptr);
+}
+
+TEST_F(QtFormTest, TheMoveRequestDoesNothingWithoutTheLeftButton) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QPoint before = form.pos();
+    EXPECT_EQ(DesktopWindowSystem().SendMessageA(form.hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0), 0);
+    EXPECT_EQ(form.pos(), before);
+}
+
+}  // namespace
+}  // namespace tw
