@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the unit and Qt
+# tests and the end-to-end tests under Xvfb; the same again under ASan+UBSan;
+# a short fuzzing run; the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh test
+jobs=$(nproc)
+
+echo "== Build and test (Release, with benchmarks)"
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_BENCH=ON
+cmake --build build/test -j "$jobs"
+ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== Fuzzing the region data decoder and loader"
+scripts/fuzz.sh 30
+
+echo "== Windows build under Wine"
+scripts/test-windows.sh
