@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the RGNDATA fuzzer with clang's libFuzzer and runs it for a while.
+# Usage: scripts/fuzz.sh [seconds]   (default 30)
+# TW_FUZZ_BUILD_DIR chooses the build folder; extra libFuzzer flags can be
+# passed in TW_FUZZ_FLAGS. Findings (crash-*, leak-*, timeout-*) are written
+# to the build folder.
+set -euo pipefail
+
+seconds="${1:-30}"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${TW_FUZZ_BUILD_DIR:-${TMPDIR:-/tmp}/tallowind-build-fuzz}"
+cxx="${CXX_FUZZ:-}"
+if [[ -z "$cxx" ]]; then
+  for candidate in clang++-14 clang++; do
+    if command -v "$candidate" >/dev/null; then cxx="$candidate"; break; fi
+  done
+fi
+if [[ -z "$cxx" ]]; then
+  echo "fuzz.sh: clang++ not found (needs clang and libclang-rt-dev for libFuzzer)" >&2
+  exit 2
+fi
+
+mkdir -p "$build"
+sources=(
+  platform/region.cpp
+  platform/picture.cpp
+  platform/errors.cpp
+  platform/qt/files_posix.cpp
+  shaping/colour_key_scan.cpp
+  shaping/region_file.cpp
+  shaping/clsTransForm.cpp
+  tests/fuzz/rgndata_fuzz.cpp
+)
+echo "fuzz.sh: building $build/rgndata_fuzz with $cxx"
+(cd "$root" && "$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+  -DTW_CHECK_INVARIANTS=1 -Wall -Wextra -I"$root" \
+  "${sources[@]}" -o "$build/rgndata_fuzz")
+
+# libFuzzer adds what it finds to the first corpus folder: work on a copy so
+# the committed seeds stay as they are.
+corpus="$(mktemp -d "${TMPDIR:-/tmp}/tw-fuzz-corpus-XXXXXX")"
+trap 'rm -rf "$corpus"' EXIT
+cp "$root"/tests/fuzz/corpus/* "$corpus"/
+
+cd "$build"
+# shellcheck disable=SC2086
+./rgndata_fuzz -max_total_time="$seconds" -print_final_stats=1 -max_len=8192 \
+  ${TW_FUZZ_FLAGS:-} "$corpus"
