@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the unit and Qt
 # tests and the end-to-end tests under Xvfb; the unit and Qt tests again under
-# ASan+UBSan;
-# a short fuzzing run; the Windows build under Wine.
+# ASan+UBSan; a short fuzzing run; the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
