@@ -1,15 +1,13 @@
 // Scratch folders and byte-level file helpers for the file-touching tests.
+// Standard library only: these tests also run against the Windows file services.
 #pragma once
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,20 +19,24 @@ using Bytes = std::vector<std::uint8_t>;
 class TempFolder {
 public:
     TempFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/tw-test-XXXXXX";
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate = base / ("tw-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate.string();
+                return;
+            }
+        }
+        throw std::runtime_error("cannot make a scratch folder");
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder() {
         // A test may have left a folder read-only.
         std::error_code ignored;
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-            if (it->is_directory(ignored)) ::chmod(it->path().c_str(), 0700);
-        }
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     const std::string& Path() const { return path_; }
@@ -64,7 +66,5 @@ inline std::vector<std::string> FolderEntries(const std::string& path) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-inline Bytes Filled(std::size_t size, std::uint8_t value) { return Bytes(size, value); }
 
 }  // namespace tw::testing

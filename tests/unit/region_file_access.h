@@ -1,9 +1,12 @@
 // Test-only access to clsTransForm's private file operations.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "platform/errors.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {
@@ -18,7 +21,48 @@ public:
     }
     // The region the shaper owns before it is handed to a window.
     static void Hold(clsTransForm& shaper, RegionHandle region) { shaper.hRgn = std::move(region); }
-    static const Region* Held(const clsTransForm& shaper) { return shaper.hRgn.get(); }
 };
 
+namespace testing {
+
+class NoWindowSystem final : public WindowSystem {
+public:
+    void SetWindowRgn(WindowHandle, RegionHandle, bool) override {}
+    void ReleaseCapture() override {}
+    std::intptr_t SendMessageA(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {
+        return 0;
+    }
+};
+
+struct LoadOutcome {
+    std::optional<RuntimeError> error;
+    RegionHandle region;
+};
+
+inline LoadOutcome LoadRegionFile(const std::string& fileName) {
+    NoWindowSystem windows;
+    clsTransForm shaper(windows);
+    LoadOutcome outcome;
+    try {
+        outcome.region = RegionFileAccess::Load(shaper, fileName);
+    } catch (const RuntimeError& error) {
+        outcome.error = error;
+    }
+    return outcome;
+}
+
+// Saves a copy of held (nothing held when null); the error, if any.
+inline std::optional<RuntimeError> SaveRegionFile(const Region* held, const std::string& fileName) {
+    NoWindowSystem windows;
+    clsTransForm shaper(windows);
+    if (held) RegionFileAccess::Hold(shaper, std::make_unique<Region>(*held));
+    try {
+        RegionFileAccess::Save(shaper, fileName);
+    } catch (const RuntimeError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+}  // namespace testing
 }  // namespace tw
