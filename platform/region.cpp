@@ -14,46 +14,48 @@ using RectVec = std::vector<Rect>;
 struct Span {
     std::int32_t left;
     std::int32_t right;
-    friend bool operator==(const Span&, const Span&) = default;
 };
+
+// Beyond this the subtract scratch is given back rather than kept.
+constexpr std::size_t kKeptScratchRects = std::size_t{1} << 16;
+
+void TrimScratch(std::vector<Rect>& rects, std::vector<std::size_t>& bands) {
+    if (rects.capacity() > kKeptScratchRects) {
+        std::vector<Rect>().swap(rects);
+        std::vector<std::size_t>().swap(bands);
+    }
+}
 
 bool IsEmptyRect(const Rect& r) { return r.left >= r.right || r.top >= r.bottom; }
 
 // Rects are sorted by top and bands never overlap, so both top and bottom are
-// non-decreasing along the vector: every band lookup is a binary search.
-std::size_t FirstWithBottomAfter(const RectVec& rs, std::int32_t y) {
-    return static_cast<std::size_t>(
-        std::partition_point(rs.begin(), rs.end(),
-                             [y](const Rect& r) { return r.bottom <= y; }) -
-        rs.begin());
-}
+// non-decreasing along rects_ and along bands_. Searches gallop out from the
+// end, where a top-to-bottom scan does its work, so that their cost grows with
+// the distance covered and not with the size of the region.
 
-std::size_t FirstWithTopAtOrAfter(const RectVec& rs, std::int32_t y) {
-    return static_cast<std::size_t>(
-        std::partition_point(rs.begin(), rs.end(), [y](const Rect& r) { return r.top < y; }) -
-        rs.begin());
-}
-
-std::size_t BandEnd(const RectVec& rs, std::size_t begin) {
-    const std::int32_t top = rs[begin].top;
-    // Bands seen by the scan are short: look a few rectangles ahead before
-    // falling back to a binary search over the tail.
-    std::size_t i = begin + 1;
-    for (std::size_t k = 0; k < 8; ++k, ++i) {
-        if (i >= rs.size() || rs[i].top != top) return i;
+// First index in [first, last) where pred(index) is false; pred holds on a
+// prefix.
+template <class Pred>
+std::size_t GallopBack(std::size_t first, std::size_t last, Pred pred) {
+    std::size_t lo = first;
+    std::size_t hi = last;
+    for (std::size_t step = 1; hi > first; step *= 2) {
+        const std::size_t probe = hi - first > step ? hi - step : first;
+        if (pred(probe)) {
+            lo = probe + 1;
+            break;
+        }
+        hi = probe;
     }
-    return static_cast<std::size_t>(
-        std::partition_point(rs.begin() + static_cast<std::ptrdiff_t>(i), rs.end(),
-                             [top](const Rect& r) { return r.top == top; }) -
-        rs.begin());
-}
-
-std::size_t BandBegin(const RectVec& rs, std::size_t inside) {
-    const std::int32_t top = rs[inside].top;
-    return static_cast<std::size_t>(
-        std::partition_point(rs.begin(), rs.begin() + static_cast<std::ptrdiff_t>(inside),
-                             [top](const Rect& r) { return r.top < top; }) -
-        rs.begin());
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (pred(mid)) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
 }
 
 bool SameSpans(const RectVec& rs, std::size_t a0, std::size_t a1, std::size_t b0,
@@ -65,38 +67,68 @@ bool SameSpans(const RectVec& rs, std::size_t a0, std::size_t a1, std::size_t b0
     return true;
 }
 
-// Replaces rs[pos, pos + count) with src, moving the tail at most once.
-void Splice(RectVec& rs, std::size_t pos, std::size_t count, const Rect* src, std::size_t n) {
-    const std::size_t common = std::min(count, n);
-    std::copy(src, src + common, rs.begin() + static_cast<std::ptrdiff_t>(pos));
-    const auto at = rs.begin() + static_cast<std::ptrdiff_t>(pos + common);
-    if (n > count) {
-        rs.insert(at, src + common, src + n);
-    } else if (count > n) {
-        rs.erase(at, at + static_cast<std::ptrdiff_t>(count - n));
+// Band access over the two private vectors of a Region.
+class BandView {
+public:
+    BandView(RectVec& rects, std::vector<std::size_t>& bands) : rs_(rects), bs_(bands) {}
+
+    std::size_t Count() const { return bs_.size(); }
+    std::size_t Begin(std::size_t b) const { return bs_[b]; }
+    std::size_t End(std::size_t b) const { return b + 1 < bs_.size() ? bs_[b + 1] : rs_.size(); }
+    const Rect& First(std::size_t b) const { return rs_[bs_[b]]; }
+
+    bool SameSpans(std::size_t a, std::size_t b) const {
+        return tw::SameSpans(rs_, Begin(a), End(a), Begin(b), End(b));
+    }
+
+    void ShiftFrom(std::size_t b, std::ptrdiff_t delta) {
+        for (; b < bs_.size(); ++b) {
+            bs_[b] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(bs_[b]) + delta);
+        }
+    }
+
+    // Merges each band b in [from, to] into the previous one when they touch
+    // and have the same spans.
+    void Coalesce(std::size_t from, std::size_t to) {
+        for (std::size_t b = std::max<std::size_t>(from, 1); b <= to && b < bs_.size();) {
+            if (First(b - 1).bottom != First(b).top || !SameSpans(b - 1, b)) {
+                ++b;
+                continue;
+            }
+            const std::size_t begin = Begin(b);
+            const std::size_t end = End(b);
+            const std::int32_t bottom = rs_[begin].bottom;
+            for (std::size_t i = Begin(b - 1); i < begin; ++i) rs_[i].bottom = bottom;
+            rs_.erase(rs_.begin() + static_cast<std::ptrdiff_t>(begin),
+                      rs_.begin() + static_cast<std::ptrdiff_t>(end));
+            bs_.erase(bs_.begin() + static_cast<std::ptrdiff_t>(b));
+            ShiftFrom(b, -static_cast<std::ptrdiff_t>(end - begin));
+            --to;  // the grown band b - 1 is compared with the new band b next
+        }
+    }
+
+private:
+    RectVec& rs_;
+    std::vector<std::size_t>& bs_;
+};
+
+void RebuildBands(const RectVec& rs, std::vector<std::size_t>& bands) {
+    bands.clear();
+    for (std::size_t i = 0; i < rs.size(); ++i) {
+        if (i == 0 || rs[i].top != rs[i - 1].top) bands.push_back(i);
     }
 }
 
-// Merges neighbouring bands with identical spans, for the bands starting in
-// [from, to) and the band that follows each of them. Returns nothing; the
-// vector shrinks by the rectangles of merged-away bands.
-void Coalesce(RectVec& rs, std::size_t from, std::size_t to) {
-    std::size_t a = from;
-    while (a < to && a < rs.size()) {
-        const std::size_t aEnd = BandEnd(rs, a);
-        if (aEnd >= rs.size()) return;
-        const std::size_t bEnd = BandEnd(rs, aEnd);
-        if (rs[a].bottom == rs[aEnd].top && SameSpans(rs, a, aEnd, aEnd, bEnd)) {
-            const std::int32_t bottom = rs[aEnd].bottom;
-            for (std::size_t i = a; i < aEnd; ++i) rs[i].bottom = bottom;
-            rs.erase(rs.begin() + static_cast<std::ptrdiff_t>(aEnd),
-                     rs.begin() + static_cast<std::ptrdiff_t>(bEnd));
-            const std::size_t removed = bEnd - aEnd;
-            to = to > removed ? to - removed : 0;
-            // Stay on the grown band: it may now match the next one too.
-        } else {
-            a = aEnd;
-        }
+// Replaces v[pos, pos + count) with src, moving the tail at most once.
+template <class T>
+void Splice(std::vector<T>& v, std::size_t pos, std::size_t count, const T* src, std::size_t n) {
+    const std::size_t common = std::min(count, n);
+    std::copy(src, src + common, v.begin() + static_cast<std::ptrdiff_t>(pos));
+    const auto at = v.begin() + static_cast<std::ptrdiff_t>(pos + common);
+    if (n > count) {
+        v.insert(at, src + common, src + n);
+    } else if (count > n) {
+        v.erase(at, at + static_cast<std::ptrdiff_t>(count - n));
     }
 }
 
@@ -195,7 +227,10 @@ Region Region::FromRect(std::int32_t left, std::int32_t top, std::int32_t right,
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     Region region;
-    if (left < right && top < bottom) region.rects_.push_back(Rect{left, top, right, bottom});
+    if (left < right && top < bottom) {
+        region.rects_.push_back(Rect{left, top, right, bottom});
+        region.bands_.push_back(0);
+    }
     return region;
 }
 
@@ -208,6 +243,8 @@ Region Region::FromRects(std::span<const Rect> rects) {
     Region region;
     if (input.empty()) return region;
 
+    // Sweep down the distinct edges, keeping the rectangles that cover the
+    // current strip; each strip's spans are joined and written as a band.
     std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
         return a.top != b.top ? a.top < b.top : a.left < b.left;
     });
@@ -224,6 +261,7 @@ Region Region::FromRects(std::span<const Rect> rects) {
     BandWriter writer(region.rects_);
     RectVec active;
     std::vector<Span> spans;
+    const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
     std::size_t next = 0;
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
         const std::int32_t y0 = edges[e];
@@ -233,15 +271,14 @@ Region Region::FromRects(std::span<const Rect> rects) {
         if (active.empty()) continue;
         spans.clear();
         for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
-        if (!std::is_sorted(spans.begin(), spans.end(),
-                            [](const Span& a, const Span& b) { return a.left < b.left; })) {
-            std::sort(spans.begin(), spans.end(),
-                      [](const Span& a, const Span& b) { return a.left < b.left; });
+        if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
+            std::sort(spans.begin(), spans.end(), byLeft);
         }
         JoinSpans(spans);
         writer.Add(y0, y1, spans);
     }
     region.rects_.shrink_to_fit();
+    RebuildBands(region.rects_, region.bands_);
     TW_CHECK_CANONICAL(region);
     return region;
 }
@@ -249,75 +286,100 @@ Region Region::FromRects(std::span<const Rect> rects) {
 void Region::Subtract(const Rect& rect) {
     if (IsEmptyRect(rect) || rects_.empty()) return;
     RectVec& rs = rects_;
-    const std::size_t lo = FirstWithBottomAfter(rs, rect.top);
-    const std::size_t hi = FirstWithTopAtOrAfter(rs, rect.bottom);
-    if (lo >= hi) return;
+    BandView bands(rects_, bands_);
+    const std::size_t nb = bands.Count();
+    const std::size_t b0 =
+        GallopBack(0, nb, [&](std::size_t b) { return bands.First(b).bottom <= rect.top; });
+    const std::size_t b1 =
+        GallopBack(b0, nb, [&](std::size_t b) { return bands.First(b).top < rect.bottom; });
+    if (b0 >= b1) return;
 
-    // Bands are rewritten last to first so that the indices of the earlier
-    // ones stay valid while the vector changes behind them.
-    std::size_t touchedEnd = hi;
+    // The rectangles of band b that the rectangle cuts, [xs, xe), and what is
+    // left of them: at most a piece on the left and one on the right.
+    std::size_t xs = 0;
+    std::size_t xe = 0;
+    Rect pieces[2];
+    std::size_t np = 0;
+    const auto cut = [&](std::size_t b, std::int32_t top, std::int32_t bottom) {
+        const std::size_t begin = bands.Begin(b);
+        xe = GallopBack(begin, bands.End(b), [&](std::size_t i) { return rs[i].left < rect.right; });
+        xs = GallopBack(begin, xe, [&](std::size_t i) { return rs[i].right <= rect.left; });
+        np = 0;
+        if (xs == xe) return false;
+        if (rs[xs].left < rect.left) pieces[np++] = Rect{rs[xs].left, top, rect.left, bottom};
+        if (rs[xe - 1].right > rect.right) pieces[np++] = Rect{rect.right, top, rs[xe - 1].right, bottom};
+        return true;
+    };
+
+    // A single band wholly inside the rectangle's rows, the scan's every
+    // step: edit it in place; only the bands after it move.
+    const Rect& only = bands.First(b0);
+    if (b1 == b0 + 1 && only.top >= rect.top && only.bottom <= rect.bottom) {
+        if (!cut(b0, only.top, only.bottom)) return;
+        const bool emptied = np == 0 && xe - xs == bands.End(b0) - bands.Begin(b0);
+        Splice(rs, xs, xe - xs, pieces, np);
+        bands.ShiftFrom(b0 + 1, static_cast<std::ptrdiff_t>(np) - static_cast<std::ptrdiff_t>(xe - xs));
+        if (emptied) {
+            // Bands on either side are at least a row apart from each other.
+            bands_.erase(bands_.begin() + static_cast<std::ptrdiff_t>(b0));
+        } else {
+            bands.Coalesce(b0, b0 + 1);
+        }
+        TW_CHECK_CANONICAL(*this);
+        return;
+    }
+
+    // Otherwise rebuild the bands it crosses, splitting the ones it only
+    // partly covers in rows.
+    // Scratch kept per thread: the scan comes here once a row, and a fresh
+    // allocation each time costs more than the copying.
+    thread_local RectVec out;
+    thread_local std::vector<std::size_t> outBands;
+    out.clear();
+    outBands.clear();
     bool changed = false;
-    RectVec scratch;
-    std::size_t be = hi;
-    while (be > lo) {
-        const std::size_t bs = BandBegin(rs, be - 1);
-        const auto bandFirst = rs.begin() + static_cast<std::ptrdiff_t>(bs);
-        const auto bandLast = rs.begin() + static_cast<std::ptrdiff_t>(be);
-        const auto xsIt = std::partition_point(
-            bandFirst, bandLast, [&](const Rect& r) { return r.right <= rect.left; });
-        const auto xeIt =
-            std::partition_point(xsIt, bandLast, [&](const Rect& r) { return r.left < rect.right; });
-        const std::size_t xs = static_cast<std::size_t>(xsIt - rs.begin());
-        const std::size_t xe = static_cast<std::size_t>(xeIt - rs.begin());
-        if (xs == xe) {
-            be = bs;
+    const auto copyBand = [&](std::size_t b, std::int32_t top, std::int32_t bottom) {
+        outBands.push_back(out.size());
+        for (std::size_t i = bands.Begin(b); i < bands.End(b); ++i) {
+            out.push_back(Rect{rs[i].left, top, rs[i].right, bottom});
+        }
+    };
+    for (std::size_t b = b0; b < b1; ++b) {
+        const std::int32_t top = bands.First(b).top;
+        const std::int32_t bottom = bands.First(b).bottom;
+        const std::int32_t midTop = std::max(top, rect.top);
+        const std::int32_t midBottom = std::min(bottom, rect.bottom);
+        if (!cut(b, midTop, midBottom)) {
+            copyBand(b, top, bottom);
             continue;
         }
         changed = true;
-
-        const std::int32_t top = rs[bs].top;
-        const std::int32_t bottom = rs[bs].bottom;
-        const std::int32_t midTop = std::max(top, rect.top);
-        const std::int32_t midBottom = std::min(bottom, rect.bottom);
-        Rect pieces[2];
-        std::size_t np = 0;
-        if (rs[xs].left < rect.left) pieces[np++] = Rect{rs[xs].left, midTop, rect.left, midBottom};
-        if (rs[xe - 1].right > rect.right) {
-            pieces[np++] = Rect{rect.right, midTop, rs[xe - 1].right, midBottom};
+        if (top < rect.top) copyBand(b, top, rect.top);
+        const std::size_t midStart = out.size();
+        for (std::size_t i = bands.Begin(b); i < xs; ++i) {
+            out.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
         }
-
-        const std::size_t oldSize = rs.size();
-        if (top >= rect.top && bottom <= rect.bottom) {
-            Splice(rs, xs, xe - xs, pieces, np);
-        } else {
-            scratch.clear();
-            if (top < rect.top) {
-                for (std::size_t i = bs; i < be; ++i) {
-                    scratch.push_back(Rect{rs[i].left, top, rs[i].right, rect.top});
-                }
-            }
-            for (std::size_t i = bs; i < xs; ++i) {
-                scratch.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
-            }
-            scratch.insert(scratch.end(), pieces, pieces + np);
-            for (std::size_t i = xe; i < be; ++i) {
-                scratch.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
-            }
-            if (bottom > rect.bottom) {
-                for (std::size_t i = bs; i < be; ++i) {
-                    scratch.push_back(Rect{rs[i].left, rect.bottom, rs[i].right, bottom});
-                }
-            }
-            Splice(rs, bs, be - bs, scratch.data(), scratch.size());
+        out.insert(out.end(), pieces, pieces + np);
+        for (std::size_t i = xe; i < bands.End(b); ++i) {
+            out.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
         }
-        touchedEnd = touchedEnd + rs.size() - oldSize;
-        be = bs;
+        if (out.size() > midStart) outBands.push_back(midStart);
+        if (bottom > rect.bottom) copyBand(b, rect.bottom, bottom);
     }
-    if (!changed) return;
+    if (!changed) {
+        TrimScratch(out, outBands);
+        return;
+    }
 
-    // Only the rewritten bands and their two neighbours can have become equal.
-    const std::size_t from = lo > 0 ? BandBegin(rs, lo - 1) : 0;
-    Coalesce(rs, from, touchedEnd);
+    const std::size_t first = bands.Begin(b0);
+    const std::size_t count = bands.End(b1 - 1) - first;
+    Splice(rs, first, count, out.data(), out.size());
+    bands.ShiftFrom(b1, static_cast<std::ptrdiff_t>(out.size()) - static_cast<std::ptrdiff_t>(count));
+    for (std::size_t& start : outBands) start += first;
+    Splice(bands_, b0, b1 - b0, outBands.data(), outBands.size());
+    // Only the rebuilt bands and their two neighbours can have become equal.
+    bands.Coalesce(b0, b0 + outBands.size());
+    TrimScratch(out, outBands);
     TW_CHECK_CANONICAL(*this);
 }
 
@@ -331,16 +393,21 @@ void Region::Subtract(const Region& other) {
     const RectVec& a = rects_;
     const RectVec& b = other.rects_;
     std::vector<std::int32_t> edges;
-    edges.reserve(2 * (a.size() + b.size()));
-    for (const RectVec* v : {&a, &b}) {
-        for (std::size_t i = 0; i < v->size(); i = BandEnd(*v, i)) {
-            edges.push_back((*v)[i].top);
-            edges.push_back((*v)[i].bottom);
+    edges.reserve(2 * (bands_.size() + other.bands_.size()));
+    for (const Region* region : {static_cast<const Region*>(this), &other}) {
+        for (const std::size_t start : region->bands_) {
+            edges.push_back(region->rects_[start].top);
+            edges.push_back(region->rects_[start].bottom);
         }
     }
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
 
+    // Walk both band lists down the distinct edges; in each strip this
+    // region's spans minus the other's make one band.
+    const auto bandEnd = [](const Region& r, std::size_t band) {
+        return band + 1 < r.bands_.size() ? r.bands_[band + 1] : r.rects_.size();
+    };
     RectVec out;
     out.reserve(a.size());
     BandWriter writer(out);
@@ -350,18 +417,20 @@ void Region::Subtract(const Region& other) {
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
         const std::int32_t y0 = edges[e];
         const std::int32_t y1 = edges[e + 1];
-        while (ia < a.size() && a[ia].bottom <= y0) ia = BandEnd(a, ia);
-        if (ia >= a.size()) break;
-        if (a[ia].top > y0) continue;
-        while (ib < b.size() && b[ib].bottom <= y0) ib = BandEnd(b, ib);
-        const std::size_t iaEnd = BandEnd(a, ia);
-        std::span<const Rect> bandA(a.data() + ia, iaEnd - ia);
+        while (ia < bands_.size() && a[bands_[ia]].bottom <= y0) ++ia;
+        if (ia >= bands_.size()) break;
+        if (a[bands_[ia]].top > y0) continue;
+        while (ib < other.bands_.size() && b[other.bands_[ib]].bottom <= y0) ++ib;
+        const std::span<const Rect> bandA(a.data() + bands_[ia], bandEnd(*this, ia) - bands_[ia]);
         std::span<const Rect> bandB;
-        if (ib < b.size() && b[ib].top <= y0) bandB = {b.data() + ib, BandEnd(b, ib) - ib};
+        if (ib < other.bands_.size() && b[other.bands_[ib]].top <= y0) {
+            bandB = {b.data() + other.bands_[ib], bandEnd(other, ib) - other.bands_[ib]};
+        }
         SubtractSpans(bandA, bandB, spans);
         writer.Add(y0, y1, spans);
     }
     rects_ = std::move(out);
+    RebuildBands(rects_, bands_);
     TW_CHECK_CANONICAL(*this);
 }
 
@@ -382,8 +451,8 @@ std::int64_t Region::Area() const {
     constexpr std::uint64_t kMax = std::numeric_limits<std::int64_t>::max();
     std::uint64_t area = 0;
     for (const Rect& r : rects_) {
-        const std::uint64_t w = static_cast<std::uint64_t>(static_cast<std::int64_t>(r.right) - r.left);
-        const std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::int64_t>(r.bottom) - r.top);
+        const auto w = static_cast<std::uint64_t>(static_cast<std::int64_t>(r.right) - r.left);
+        const auto h = static_cast<std::uint64_t>(static_cast<std::int64_t>(r.bottom) - r.top);
         const std::uint64_t piece = w * h;  // < 2^64: each side is below 2^32
         if (piece > kMax - area) return static_cast<std::int64_t>(kMax);
         area += piece;
@@ -392,29 +461,38 @@ std::int64_t Region::Area() const {
 }
 
 bool Region::Contains(std::int32_t x, std::int32_t y) const {
-    const std::size_t bs = FirstWithBottomAfter(rects_, y);
-    if (bs >= rects_.size() || rects_[bs].top > y) return false;
-    const std::size_t be = BandEnd(rects_, bs);
-    const auto it = std::partition_point(rects_.begin() + static_cast<std::ptrdiff_t>(bs),
-                                         rects_.begin() + static_cast<std::ptrdiff_t>(be),
-                                         [x](const Rect& r) { return r.right <= x; });
-    return it != rects_.begin() + static_cast<std::ptrdiff_t>(be) && it->left <= x;
+    const auto band = std::partition_point(bands_.begin(), bands_.end(), [&](std::size_t start) {
+        return rects_[start].bottom <= y;
+    });
+    if (band == bands_.end() || rects_[*band].top > y) return false;
+    const auto first = rects_.begin() + static_cast<std::ptrdiff_t>(*band);
+    const auto last = band + 1 == bands_.end()
+                          ? rects_.end()
+                          : rects_.begin() + static_cast<std::ptrdiff_t>(*(band + 1));
+    const auto it = std::partition_point(first, last, [x](const Rect& r) { return r.right <= x; });
+    return it != last && it->left <= x;
 }
 
 bool Region::IsCanonical() const {
+    // The band index is part of the form: it must list exactly the bands.
     std::size_t prevBand = 0;
     std::size_t band = 0;
+    std::size_t bandNo = 0;
     for (std::size_t i = 0; i < rects_.size(); ++i) {
         const Rect& r = rects_[i];
         if (IsEmptyRect(r)) return false;
-        if (i == 0) continue;
+        if (i == 0) {
+            if (bands_.empty() || bands_[0] != 0) return false;
+            continue;
+        }
         const Rect& p = rects_[i - 1];
         if (r.top == p.top) {
             if (r.bottom != p.bottom || r.left <= p.right) return false;
             continue;
         }
         if (r.top < p.bottom) return false;  // also catches a top going backwards
-        // A band ends at i: compare it with the one before when they touch.
+        if (++bandNo >= bands_.size() || bands_[bandNo] != i) return false;
+        // The band [band, i) is complete: compare it with the one before.
         if (band > 0 && rects_[prevBand].bottom == rects_[band].top &&
             SameSpans(rects_, prevBand, band, band, i)) {
             return false;
@@ -422,11 +500,9 @@ bool Region::IsCanonical() const {
         prevBand = band;
         band = i;
     }
-    if (band > 0 && rects_[prevBand].bottom == rects_[band].top &&
-        SameSpans(rects_, prevBand, band, band, rects_.size())) {
-        return false;
-    }
-    return true;
+    if (bands_.size() != (rects_.empty() ? 0 : bandNo + 1)) return false;
+    return !(band > 0 && rects_[prevBand].bottom == rects_[band].top &&
+             SameSpans(rects_, prevBand, band, band, rects_.size()));
 }
 
 RegionHandle CreateRectRgn(std::int32_t left, std::int32_t top, std::int32_t right,

@@ -65,6 +65,10 @@ public:
 
 private:
     std::vector<Rect> rects_;
+    // Index in rects_ of each band's first rectangle: finding and resizing a
+    // band costs no search through the rectangles. Derived from rects_, so
+    // the defaulted equality still compares pixel sets.
+    std::vector<std::size_t> bands_;
 };
 
 // A region handle as the window system passes it around: null is "no region"
