@@ -1,0 +1,676 @@
+"""Desktop test harness for the end-to-end tests of the Linux program.
+
+A private X server (Xvfb) with an optional window manager (openbox) and an
+optional accessibility bus, the program under test with a fixed wall clock,
+screenshots, pointer and keyboard input, window queries, the accessible tree,
+and a tally of named checks.  Every process started here is ended here, by
+its own PID, and nothing else is touched.
+
+Run as a script with ``--atspi-dump PID`` it prints the accessible tree of
+that process as JSON; the tests call it that way in a child process so that
+each reading sees a fresh registry.
+"""
+
+import atexit
+import ctypes
+import json
+import os
+import select
+import signal
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PICTURE_PATH = os.path.normpath(os.path.join(HERE, "..", "..", "assets", "window.bmp"))
+SYSTEM_PYTHON = "/usr/bin/python3"
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+
+SCREEN_W, SCREEN_H = 1024, 768
+WINDOW_W, WINDOW_H = 183, 211
+CENTRED = ((SCREEN_W - WINDOW_W) // 2, (SCREEN_H - WINDOW_H) // 2)
+WHITE = (255, 255, 255)
+# Rectangles in window coordinates: (x, y, width, height).
+LABEL_RECTS = {"Label1": (24, 120, 129, 17), "Label2": (40, 136, 105, 41)}
+
+
+# ---------------------------------------------------------------- checks
+
+class Checks:
+    """Named pass/fail checks; the closing line is what CTest's log shows."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+        self.skipped = 0
+
+    def check(self, name, ok, detail=""):
+        ok = bool(ok)
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+        line = ("PASS " if ok else "FAIL ") + name
+        if detail and not ok:
+            line += ": " + str(detail)
+        print(line, flush=True)
+        return ok
+
+    def equal(self, name, actual, expected):
+        return self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
+
+    def skip(self, name, why):
+        self.skipped += 1
+        print("SKIP %s: %s" % (name, why), flush=True)
+
+    def summary_line(self):
+        line = "%d passed, %d failed" % (self.passed, self.failed)
+        if self.skipped:
+            line += ", %d skipped" % self.skipped
+        return line
+
+    def finish(self):
+        print(self.summary_line(), flush=True)
+        return 0 if self.failed == 0 else 1
+
+
+def run_test(body):
+    """Runs body(checks) and exits with its verdict; a crash of the harness
+    itself counts as one failed check so that the closing line is printed."""
+    checks = Checks()
+    try:
+        body(checks)
+    except Exception as error:  # noqa: BLE001 - reported, then counted
+        import traceback
+        traceback.print_exc()
+        checks.check("test ran to the end", False, "%s: %s" % (type(error).__name__, error))
+    finally:
+        stop_all()
+    sys.exit(checks.finish())
+
+
+def wait_until(predicate, timeout, interval=0.05):
+    """Polls predicate until it returns something truthy; returns the last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+# ---------------------------------------------------------------- processes
+
+_started = []  # every Popen started here, oldest first
+
+
+def _die_with_parent():
+    # If the harness is killed outright (a CTest timeout), its children must
+    # not outlive it and hold a display.
+    try:
+        ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except OSError:
+        pass
+
+
+def spawn(argv, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs):
+    process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
+                               stderr=stderr, preexec_fn=_die_with_parent, **kwargs)
+    _started.append(process)
+    return process
+
+
+def stop(process, grace=3.0):
+    """Ends one process we started and reaps it; returns its exit status."""
+    if process.poll() is None:
+        try:
+            process.terminate()
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    if process in _started:
+        _started.remove(process)
+    return process.returncode
+
+
+def stop_all():
+    while _started:
+        stop(_started[-1])
+
+
+def _on_signal(signum, _frame):
+    stop_all()
+    sys.exit(128 + signum)
+
+
+atexit.register(stop_all)
+signal.signal(signal.SIGTERM, _on_signal)
+signal.signal(signal.SIGINT, _on_signal)
+
+
+# ---------------------------------------------------------------- the picture
+
+def load_picture():
+    from PIL import Image
+    with Image.open(PICTURE_PATH) as image:
+        return image.convert("RGB")
+
+
+def enclosed_white_pixels(picture):
+    """Pure-white pixels that no path of white pixels joins to the border:
+    the holes inside the outline (the hanging loop's eye)."""
+    w, h = picture.size
+    px = picture.load()
+    outside = [[False] * w for _ in range(h)]
+    stack = [(x, y) for x in range(w) for y in (0, h - 1)] + \
+            [(x, y) for y in range(h) for x in (0, w - 1)]
+    while stack:
+        x, y = stack.pop()
+        if not (0 <= x < w and 0 <= y < h) or outside[y][x] or px[x, y] != WHITE:
+            continue
+        outside[y][x] = True
+        stack.extend(((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)))
+    return [(x, y) for y in range(h) for x in range(w) if px[x, y] == WHITE and not outside[y][x]]
+
+
+def deepest_pixel(pixels):
+    """The pixel of a set farthest (in steps) from any pixel outside it, so a
+    click there is not a near miss on the edge."""
+    remaining = set(pixels)
+    best = None
+    while remaining:
+        edge = {p for p in remaining
+                if any((p[0] + dx, p[1] + dy) not in remaining
+                       for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))}
+        best = min(edge)
+        remaining -= edge
+    return best
+
+
+def inside_rect(x, y, rect):
+    rx, ry, rw, rh = rect
+    return rx <= x < rx + rw and ry <= y < ry + rh
+
+
+def compare_shaped(shot, picture, backdrop, exclude=(), loose=()):
+    """Compares a screenshot of the window's area with the picture as the
+    shaped window must show it over a backdrop colour.  Pixels in `exclude`
+    rectangles are skipped; in `loose` ones only "not the backdrop where the
+    picture is not white" is required (text is drawn there).  Returns a list
+    of (x, y, seen, expected) mismatches."""
+    pw, ph = picture.size
+    sp, pp = shot.load(), picture.load()
+    wrong = []
+    for y in range(shot.size[1]):
+        for x in range(shot.size[0]):
+            if any(inside_rect(x, y, r) for r in exclude):
+                continue
+            seen = sp[x, y]
+            inside = x < pw and y < ph
+            expected = pp[x, y] if inside and pp[x, y] != WHITE else backdrop
+            if any(inside_rect(x, y, r) for r in loose):
+                if expected != backdrop and seen == backdrop:
+                    wrong.append((x, y, seen, "not the backdrop"))
+                elif expected == backdrop and seen != backdrop:
+                    wrong.append((x, y, seen, backdrop))
+            elif seen != expected:
+                wrong.append((x, y, seen, expected))
+    return wrong
+
+
+def describe_mismatches(wrong, limit=5):
+    head = ", ".join("(%d,%d) %s != %s" % m for m in wrong[:limit])
+    return "%d pixels differ: %s%s" % (len(wrong), head, " ..." if len(wrong) > limit else "")
+
+
+def parse_colour(text):
+    text = text.lstrip("#")
+    return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
+
+
+# ---------------------------------------------------------------- the desktop
+
+class Desktop:
+    """A private X display: Xvfb, optionally openbox and an accessibility bus."""
+
+    def __init__(self, window_manager=True, accessibility=False, backdrop="#00ff00"):
+        self.window_manager = window_manager
+        self.accessibility = accessibility
+        self.backdrop_text = backdrop
+        self.backdrop = parse_colour(backdrop)
+        self.processes = []
+        self.runtime_dir = None
+        self.display_name = None
+        self.bus_address = None
+        self.x = None  # python-xlib connection
+
+    # -- start and stop
+
+    def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *_):
+        self.close()
+
+    def start(self):
+        self.runtime_dir = tempfile.mkdtemp(prefix="tw-e2e-")
+        os.chmod(self.runtime_dir, 0o700)
+        self._start_xvfb()
+        if self.window_manager:
+            self._start_openbox()
+        self.set_backdrop(self.backdrop_text)
+        if self.accessibility:
+            self._start_accessibility()
+
+    def close(self):
+        if self.x is not None:
+            try:
+                self.x.close()
+            except Exception:  # noqa: BLE001 - the server may be gone already
+                pass
+            self.x = None
+        for process in reversed(self.processes):
+            stop(process)
+        self.processes = []
+        if self.runtime_dir:
+            shutil.rmtree(self.runtime_dir, ignore_errors=True)
+            self.runtime_dir = None
+
+    def _spawn(self, argv, env=None, **kwargs):
+        log = open(os.path.join(self.runtime_dir, os.path.basename(argv[0]) + ".log"), "ab")
+        try:
+            process = spawn(argv, env=env or self.env(), stdout=kwargs.pop("stdout", log),
+                            stderr=log, **kwargs)
+        finally:
+            log.close()
+        self.processes.append(process)
+        return process
+
+    def _start_xvfb(self):
+        # -displayfd lets the server pick a free display number itself, which
+        # no check of /tmp/.X11-unix can do safely with other servers starting.
+        read_end, write_end = os.pipe()
+        try:
+            process = self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                   "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
+                                  env=dict(os.environ), pass_fds=(write_end,))
+        finally:
+            os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 15
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([pipe], [], [], 0.2)
+                if ready:
+                    chunk = os.read(pipe.fileno(), 16)
+                    if not chunk:
+                        break
+                    number += chunk
+                if process.poll() is not None:
+                    break
+        if not number.strip().isdigit():
+            raise RuntimeError("Xvfb did not start (exit status %r)" % process.poll())
+        self.display_name = ":" + number.strip().decode()
+        from Xlib import display as xdisplay
+        self.x = wait_until(self._try_connect, 10, 0.1)
+        if self.x is None:
+            raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
+        self.xdisplay_module = xdisplay
+
+    def _try_connect(self):
+        from Xlib import display as xdisplay
+        try:
+            return xdisplay.Display(self.display_name)
+        except Exception:  # noqa: BLE001 - not ready yet
+            return None
+
+    @property
+    def root(self):
+        return self.x.screen().root
+
+    def _start_openbox(self):
+        self._spawn(["openbox", "--sm-disable"])
+        atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
+
+        def wm_is_up():
+            prop = self.root.get_full_property(atom, 0)
+            return prop is not None and len(prop.value) > 0
+        if not wait_until(wm_is_up, 10):
+            raise RuntimeError("openbox did not come up")
+        # openbox names itself before it is done starting, and a window mapped
+        # in between may never be managed: wait until it frames a fresh one.
+        from Xlib import X
+        deadline = time.monotonic() + 10
+        while True:
+            probe = self.root.create_window(0, 0, 10, 10, 0, X.CopyFromParent)
+            probe.map()
+            self.x.sync()
+            framed = wait_until(lambda: probe.query_tree().parent.id != self.root.id and
+                                probe.get_attributes().map_state == X.IsViewable, 1)
+            probe.destroy()
+            self.x.sync()
+            if framed:
+                break
+            if time.monotonic() > deadline:
+                raise RuntimeError("openbox does not manage windows")
+
+    def set_backdrop(self, colour):
+        """Sets the root colour and waits until the screen shows it (openbox
+        paints the root black when it starts)."""
+        self.backdrop_text = colour
+        self.backdrop = parse_colour(colour)
+        subprocess.run(["xsetroot", "-solid", colour], env=self.env(), check=True)
+        if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
+            raise RuntimeError("the root window does not show " + colour)
+
+    def _start_accessibility(self):
+        bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                          stdout=subprocess.PIPE)
+        ready, _, _ = select.select([bus.stdout], [], [], 10)
+        address = bus.stdout.readline().decode().strip() if ready else ""
+        if not address:
+            raise RuntimeError("dbus-daemon gave no address")
+        self.bus_address = address
+        self._spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        if not wait_until(lambda: self.accessible_tree(None) is not None, 10, 0.2):
+            raise RuntimeError("the accessibility registry does not answer")
+
+    # -- environment and programs
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        for name in ("WAYLAND_DISPLAY", "LD_PRELOAD", "FAKETIME", "QT_SCALE_FACTOR",
+                     "QT_SCREEN_SCALE_FACTORS", "SESSION_MANAGER"):
+            env.pop(name, None)
+        env["QT_QPA_PLATFORM"] = "xcb"
+        env["XDG_RUNTIME_DIR"] = self.runtime_dir
+        if self.display_name:
+            env["DISPLAY"] = self.display_name
+        if self.bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+            env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        else:
+            env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env.update(extra or {})
+        return env
+
+    def launch(self, program, fake_time=None, tz=None, extra_env=None):
+        """Starts the program; fake_time "YYYY-MM-DD hh:mm:ss" nearly stops its
+        wall clock there (in zone tz) while its timers run at normal speed."""
+        extra = dict(extra_env or {})
+        if tz:
+            extra["TZ"] = tz
+        if fake_time:
+            extra.update({"LD_PRELOAD": FAKETIME_LIB, "FAKETIME": "@%s x0.0001" % fake_time,
+                          "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
+        log = open(os.path.join(self.runtime_dir, "program.log"), "ab")
+        try:
+            process = spawn([program], env=self.env(extra), stdout=log, stderr=log)
+        finally:
+            log.close()
+        return App(self, process)
+
+    def program_log(self):
+        try:
+            with open(os.path.join(self.runtime_dir, "program.log"), "rb") as log:
+                return log.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def xdotool(self, *args):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(),
+                                capture_output=True, text=True, timeout=20)
+        return result.stdout
+
+    def pointer_window(self):
+        """The X window under the pointer, as xdotool reports it."""
+        out = self.xdotool("getmouselocation", "--shell")
+        fields = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(fields.get("WINDOW", "0"))
+
+    def drag(self, start, delta, button=1, steps=6):
+        x, y = start
+        self.xdotool("mousemove", x, y)
+        time.sleep(0.05)
+        self.xdotool("mousedown", button)
+        time.sleep(0.15)
+        for i in range(1, steps + 1):
+            self.xdotool("mousemove", x + delta[0] * i // steps, y + delta[1] * i // steps)
+            time.sleep(0.04)
+        time.sleep(0.1)
+        self.xdotool("mouseup", button)
+
+    # -- screen
+
+    def screenshot(self, x=0, y=0, w=SCREEN_W, h=SCREEN_H):
+        """Exact pixels of a screen area (clipped to the screen) as a PIL image."""
+        from PIL import Image
+        from Xlib import X
+        x0, y0 = max(0, x), max(0, y)
+        x1, y1 = min(SCREEN_W, x + w), min(SCREEN_H, y + h)
+        raw = self.root.get_image(x0, y0, x1 - x0, y1 - y0, X.ZPixmap, 0xFFFFFFFF)
+        image = Image.frombytes("RGB", (x1 - x0, y1 - y0), raw.data, "raw", "BGRX")
+        if (x0, y0, x1, y1) == (x, y, x + w, y + h):
+            return image
+        full = Image.new("RGB", (w, h), (0, 0, 0))
+        full.paste(image, (x0 - x, y0 - y))
+        return full
+
+    # -- windows
+
+    def windows_of(self, pid):
+        """Every X window (at any depth, since a window manager reparents)
+        that carries the process's _NET_WM_PID, with its state and absolute
+        geometry."""
+        from Xlib import X, error as xerror
+        pid_atom = self.x.intern_atom("_NET_WM_PID")
+        found = []
+        pending = [self.root]
+        while pending:
+            window = pending.pop()
+            try:
+                pending.extend(window.query_tree().children)
+                prop = window.get_full_property(pid_atom, X.AnyPropertyType)
+                if prop is None or not len(prop.value) or prop.value[0] != pid:
+                    continue
+                attrs = window.get_attributes()
+                geometry = window.get_geometry()
+                origin = self.root.translate_coords(window, 0, 0)
+                found.append({"id": window.id, "viewable": attrs.map_state == X.IsViewable,
+                              "override_redirect": bool(attrs.override_redirect),
+                              "x": origin.x, "y": origin.y,
+                              "width": geometry.width, "height": geometry.height})
+            except xerror.XError:
+                continue  # went away while we looked
+        return sorted(found, key=lambda w: w["id"])
+
+    def top_level(self, window_id):
+        """The child of the root that holds a window (its frame, if the window
+        manager reparented it)."""
+        from Xlib import error as xerror
+        window = self.x.create_resource_object("window", window_id)
+        try:
+            while True:
+                parent = window.query_tree().parent
+                if parent.id in (0, self.root.id):
+                    return window.id
+                window = parent
+        except xerror.XError:
+            return None
+
+    def visible_windows_of(self, pid):
+        return [w for w in self.windows_of(pid) if w["viewable"]]
+
+    def make_catcher(self, x, y, w, h, colour):
+        """Maps a plain override-redirect window at the bottom of the stack
+        that records button presses: the desktop below the gadget."""
+        from Xlib import X
+        screen = self.x.screen()
+        pixel = screen.default_colormap.alloc_color(*[c * 257 for c in parse_colour(colour)]).pixel
+        window = self.root.create_window(x, y, w, h, 0, screen.root_depth, X.InputOutput,
+                                         X.CopyFromParent, background_pixel=pixel,
+                                         override_redirect=True,
+                                         event_mask=X.ButtonPressMask | X.ExposureMask)
+        window.map()
+        window.configure(stack_mode=X.Below)
+        self.x.sync()
+        return Catcher(self, window)
+
+
+class Catcher:
+    def __init__(self, desktop, window):
+        self.desktop = desktop
+        self.window = window
+
+    @property
+    def id(self):
+        return self.window.id
+
+    def presses(self, wait=0.5):
+        """Button numbers pressed on this window since the last call."""
+        from Xlib import X
+        x = self.desktop.x
+        buttons = []
+        deadline = time.monotonic() + wait
+        while time.monotonic() < deadline:
+            while x.pending_events():
+                event = x.next_event()
+                if event.type == X.ButtonPress and event.window.id == self.window.id:
+                    buttons.append(event.detail)
+            if buttons:
+                break
+            time.sleep(0.02)
+        return buttons
+
+    def destroy(self):
+        self.window.destroy()
+        self.desktop.x.sync()
+
+
+class App:
+    """The program under test in one desktop."""
+
+    def __init__(self, desktop, process):
+        self.desktop = desktop
+        self.process = process
+
+    @property
+    def pid(self):
+        return self.process.pid
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def stop(self):
+        return stop(self.process)
+
+    def main_window(self, timeout=10):
+        """Waits for the program's mapped window of the gadget's size."""
+        def find():
+            if not self.alive():
+                return None
+            for w in self.desktop.visible_windows_of(self.pid):
+                if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H) and not w["override_redirect"]:
+                    return w
+            return None
+        return wait_until(find, timeout)
+
+    def position(self, window_id):
+        for w in self.desktop.windows_of(self.pid):
+            if w["id"] == window_id:
+                return (w["x"], w["y"])
+        return None
+
+    def popups(self):
+        return [w for w in self.desktop.visible_windows_of(self.pid) if w["override_redirect"]]
+
+    def accessible(self):
+        return self.desktop.accessible_tree(self.pid)
+
+    def captions(self):
+        """{"Label1": text, "Label2": text} read from the accessible tree,
+        told apart by where each label is in its window.  (Qt's idea of the
+        window's own screen position can lag behind the window manager's
+        reparenting, so only positions relative to the window are used.)"""
+        tree = self.accessible() or []
+        captions = {}
+        for node in tree:
+            if node["role"] != "label" or node["parent"] is None:
+                continue
+            window = tree[node["parent"]]
+            if not node["extents"] or not window["extents"]:
+                continue
+            ex = node["extents"][0] - window["extents"][0]
+            ey = node["extents"][1] - window["extents"][1]
+            for name, rect in LABEL_RECTS.items():
+                if [ex, ey] + list(node["extents"][2:]) == list(rect):
+                    captions[name] = node["name"]
+        return captions
+
+    def alerts(self):
+        tree = self.accessible() or []
+        return [node for node in tree if node["role"] == "alert"]
+
+    def shot(self, window):
+        return self.desktop.screenshot(window["x"], window["y"], WINDOW_W, WINDOW_H)
+
+
+# ---------------------------------------------------------------- accessibility
+
+def _accessible_tree_of(pid):
+    """Flattened accessible tree: each node with role, name, depth, its
+    parent's index, and screen extents."""
+    import pyatspi
+    desktop = pyatspi.Registry.getDesktop(0)
+    nodes = []
+
+    def walk(node, depth, parent):
+        index = len(nodes)
+        try:
+            extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            extents = [extents.x, extents.y, extents.width, extents.height]
+        except Exception:  # noqa: BLE001 - not every node is a component
+            extents = None
+        nodes.append({"role": node.getRoleName(), "name": node.name, "depth": depth,
+                      "parent": parent, "extents": extents,
+                      "pid": node.get_process_id() if depth == 0 else None})
+        for i in range(node.childCount):
+            child = node.getChildAtIndex(i)
+            if child is not None:
+                walk(child, depth + 1, index)
+
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is None:
+            continue
+        if pid is None or app.get_process_id() == pid:
+            walk(app, 0, None)
+    return nodes
+
+
+def _accessible_tree_in_child(desktop, pid):
+    argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
+    try:
+        result = subprocess.run(argv, env=desktop.env(), capture_output=True, text=True, timeout=10)
+    except subprocess.TimeoutExpired:
+        return None
+    if result.returncode != 0:
+        return None
+    return json.loads(result.stdout)
+
+
+Desktop.accessible_tree = _accessible_tree_in_child
+
+
+if __name__ == "__main__" and len(sys.argv) == 3 and sys.argv[1] == "--atspi-dump":
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
+    wanted = int(sys.argv[2]) or None
+    print(json.dumps(_accessible_tree_of(wanted)))
