@@ -179,8 +179,7 @@ TEST(clsTransForm, SetRegion) {
         // What the cache file holds when the window is shaped: it must be written first.
         std::vector<std::optional<Bytes>> fileAtHandOver;
         Bytes firstWrite;
-        // Backdated, so that any rewrite shows even with a coarse file clock.
-        const auto backdated = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+        std::filesystem::file_time_type backdated;
 
         for (const Step& step : s.steps) {
             window.SetPicture(step.picture);
@@ -203,7 +202,11 @@ TEST(clsTransForm, SetRegion) {
             }
             if (!file.empty() && firstWrite.empty() && files::FileExists(file)) {
                 firstWrite = ReadBytes(file);
-                std::filesystem::last_write_time(file, backdated);
+                // Backdated, so that any rewrite shows even with a coarse file
+                // clock; read back, as the file system rounds it.
+                std::filesystem::last_write_time(
+                    file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+                backdated = std::filesystem::last_write_time(file);
             }
         }
 
