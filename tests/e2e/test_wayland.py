@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Smoke test of the program as a native Wayland client of a headless weston:
+it makes a toplevel, commits a buffer of the window's size to it, sets the
+picture's outline as its input region, and keeps running.
+
+Usage: test_wayland.py PATH_TO_TALLOWIND
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from desktop import WHITE, WINDOW_H, WINDOW_W, load_picture, run_test, spawn, stop, wait_until
+
+RUN_FOR = 2.0
+CALL = re.compile(r"^\[[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
+
+
+def parse_protocol_log(text):
+    """(outgoing, interface, id, request_or_event, arguments) per line."""
+    calls = []
+    for line in text.splitlines():
+        match = CALL.match(line)
+        if match:
+            calls.append((bool(match[1]), match[2], int(match[3]), match[4], match[5]))
+    return calls
+
+
+def new_ids(args):
+    return [(kind, int(n)) for kind, n in re.findall(r"new id (\w+|\[unknown\])@(\d+)", args)]
+
+
+def object_ids(args, interface):
+    return [int(n) for n in re.findall(interface + r"@(\d+)", args)]
+
+
+class ClientState:
+    """What the client's protocol log says it did, with object ids resolved
+    at the time of each call (the protocol reuses ids)."""
+
+    def __init__(self, calls):
+        self.errors = []
+        regions, buffers, xdg_surfaces = {}, {}, {}
+        attached, committed, input_regions = {}, {}, {}
+        self.toplevel_surface = None
+        for outgoing, interface, oid, name, args in calls:
+            if not outgoing:
+                if interface == "wl_display" and name == "error":
+                    self.errors.append(args)
+                continue
+            if interface == "wl_compositor" and name == "create_region":
+                regions[new_ids(args)[0][1]] = set()
+            elif interface == "wl_compositor" and name == "create_surface":
+                surface = new_ids(args)[0][1]
+                attached[surface], committed[surface], input_regions[surface] = None, [], None
+            elif interface == "wl_region" and name == "add" and oid in regions:
+                x, y, w, h = (int(v) for v in args.split(","))
+                regions[oid] |= {(px, py) for px in range(x, x + w) for py in range(y, y + h)}
+            elif interface == "wl_shm_pool" and name == "create_buffer":
+                fields = [f.strip() for f in args.split(",")]
+                buffers[new_ids(args)[0][1]] = (int(fields[2]), int(fields[3]))
+            elif interface == "xdg_wm_base" and name == "get_xdg_surface":
+                xdg_surfaces[new_ids(args)[0][1]] = object_ids(args, "wl_surface")[0]
+            elif interface == "xdg_surface" and name == "get_toplevel":
+                self.toplevel_surface = xdg_surfaces.get(oid)
+            elif interface == "wl_surface" and oid in committed:
+                if name == "attach":
+                    ids = object_ids(args, "wl_buffer")
+                    attached[oid] = buffers.get(ids[0]) if ids else None
+                elif name == "commit" and attached[oid] is not None:
+                    committed[oid].append(attached[oid])
+                    attached[oid] = None
+                elif name == "set_input_region":
+                    ids = object_ids(args, "wl_region")
+                    input_regions[oid] = set(regions.get(ids[0], set())) if ids else None
+        # (width, height) of buffers committed to the toplevel's surface
+        self.committed_buffers = committed.get(self.toplevel_surface, [])
+        # the input region last set on it, as a set of (x, y)
+        self.input_region = input_regions.get(self.toplevel_surface)
+
+
+def start_weston(runtime_dir, socket):
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir)
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    log = open(os.path.join(runtime_dir, "weston.log"), "wb")
+    try:
+        weston = spawn(["weston", "--backend=headless-backend.so", "--socket=" + socket,
+                        "--idle-time=0", "--no-config", "--width=1024", "--height=768"],
+                       env=env, stdout=log, stderr=log)
+    finally:
+        log.close()
+    ready = wait_until(lambda: os.path.exists(os.path.join(runtime_dir, socket)) or
+                       weston.poll() is not None, 10)
+    if not ready or weston.poll() is not None:
+        with open(os.path.join(runtime_dir, "weston.log"), errors="replace") as f:
+            reason = f.read().strip().splitlines()[-3:]
+        stop(weston)
+        return None, "weston did not start: %s" % " | ".join(reason)
+    return weston, None
+
+
+def main(checks):
+    program = os.path.abspath(sys.argv[1])
+    if shutil.which("weston") is None:
+        checks.skip("Wayland smoke test", "weston is not installed")
+        return
+    runtime_dir = tempfile.mkdtemp(prefix="tw-wayland-")
+    os.chmod(runtime_dir, 0o700)
+    socket = "tw-e2e-%d" % os.getpid()
+    weston = None
+    try:
+        weston, why = start_weston(runtime_dir, socket)
+        if weston is None:
+            checks.skip("Wayland smoke test", why)
+            return
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir, WAYLAND_DISPLAY=socket,
+                   QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="1")
+        for name in ("DISPLAY", "LD_PRELOAD", "FAKETIME", "DBUS_SESSION_BUS_ADDRESS"):
+            env.pop(name, None)
+        log_path = os.path.join(runtime_dir, "client.log")
+        with open(log_path, "wb") as log:
+            app = spawn([program], env=env, stdout=subprocess.DEVNULL, stderr=log)
+        time.sleep(RUN_FOR)
+        checks.check("the program is still running after %.0f s" % RUN_FOR, app.poll() is None,
+                     "exit status %r" % app.poll())
+        stop(app)
+        with open(log_path, errors="replace") as f:
+            text = f.read()
+        state = ClientState(parse_protocol_log(text))
+
+        checks.equal("no protocol error", state.errors, [])
+        checks.check("it makes an xdg_toplevel", state.toplevel_surface is not None,
+                     "no get_toplevel in %d log lines" % len(text.splitlines()))
+        checks.check("it commits a %dx%d buffer to the toplevel's surface" % (WINDOW_W, WINDOW_H),
+                     (WINDOW_W, WINDOW_H) in state.committed_buffers,
+                     "committed %r" % state.committed_buffers[:5])
+        picture = load_picture()
+        px = picture.load()
+        outline = {(x, y) for y in range(picture.size[1]) for x in range(picture.size[0])
+                   if px[x, y] != WHITE}
+        region = state.input_region or set()
+        checks.check("its input region is the picture's outline", region == outline,
+                     "%d pixels set, %d expected, %d extra, %d missing"
+                     % (len(region), len(outline), len(region - outline), len(outline - region)))
+    finally:
+        if weston is not None:
+            stop(weston)
+        shutil.rmtree(runtime_dir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    run_test(main)
