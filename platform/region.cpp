@@ -16,6 +16,10 @@ struct Span {
     std::int32_t right;
 };
 
+// The most strip-by-rectangle steps the decoder spends on uniting data that
+// is not already canonical (a fraction of a second).
+constexpr std::uint64_t kMaxDecodeSweepWork = std::uint64_t{1} << 25;
+
 // Beyond this the subtract scratch is given back rather than kept.
 constexpr std::size_t kKeptScratchRects = std::size_t{1} << 16;
 
@@ -58,13 +62,59 @@ std::size_t GallopBack(std::size_t first, std::size_t last, Pred pred) {
     return lo;
 }
 
-bool SameSpans(const RectVec& rs, std::size_t a0, std::size_t a1, std::size_t b0,
+bool SameSpans(std::span<const Rect> rs, std::size_t a0, std::size_t a1, std::size_t b0,
                std::size_t b1) {
     if (a1 - a0 != b1 - b0) return false;
     for (; a0 < a1; ++a0, ++b0) {
         if (rs[a0].left != rs[b0].left || rs[a0].right != rs[b0].right) return false;
     }
     return true;
+}
+
+// Whether rs is in the canonical form (see region.h); if so and bands is
+// given, it receives the index of each band's first rectangle.
+bool CanonicalRects(std::span<const Rect> rs, std::vector<std::size_t>* bands) {
+    if (bands != nullptr) bands->clear();
+    std::size_t prevBand = 0;
+    std::size_t band = 0;
+    for (std::size_t i = 0; i <= rs.size(); ++i) {
+        if (i < rs.size()) {
+            if (IsEmptyRect(rs[i])) return false;
+            if (i > 0 && rs[i].top == rs[i - 1].top) {
+                if (rs[i].bottom != rs[i - 1].bottom || rs[i].left <= rs[i - 1].right) return false;
+                continue;
+            }
+            if (i > 0 && rs[i].top < rs[i - 1].bottom) return false;  // also a top going back
+        }
+        // The band [band, i) is complete: compare it with the one before.
+        if (band > 0 && rs[prevBand].bottom == rs[band].top &&
+            SameSpans(rs, prevBand, band, band, i)) {
+            return false;
+        }
+        if (bands != nullptr && i < rs.size()) bands->push_back(i);
+        prevBand = band;
+        band = i;
+    }
+    return true;
+}
+
+// What the union sweep costs: for each rectangle, the strips it crosses.
+std::uint64_t SweepWork(std::span<const Rect> rs) {
+    std::vector<std::int32_t> edges;
+    edges.reserve(rs.size() * 2);
+    for (const Rect& r : rs) {
+        edges.push_back(r.top);
+        edges.push_back(r.bottom);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::uint64_t work = 0;
+    for (const Rect& r : rs) {
+        work += static_cast<std::uint64_t>(
+            std::lower_bound(edges.begin(), edges.end(), r.bottom) -
+            std::lower_bound(edges.begin(), edges.end(), r.top));
+    }
+    return work;
 }
 
 // Band access over the two private vectors of a Region.
@@ -242,6 +292,11 @@ Region Region::FromRects(std::span<const Rect> rects) {
     }
     Region region;
     if (input.empty()) return region;
+    // Region data written by GetRegionData is already canonical: take it as is.
+    if (CanonicalRects(input, &region.bands_)) {
+        region.rects_ = std::move(input);
+        return region;
+    }
 
     // Sweep down the distinct edges, keeping the rectangles that cover the
     // current strip; each strip's spans are joined and written as a band.
@@ -475,34 +530,8 @@ bool Region::Contains(std::int32_t x, std::int32_t y) const {
 
 bool Region::IsCanonical() const {
     // The band index is part of the form: it must list exactly the bands.
-    std::size_t prevBand = 0;
-    std::size_t band = 0;
-    std::size_t bandNo = 0;
-    for (std::size_t i = 0; i < rects_.size(); ++i) {
-        const Rect& r = rects_[i];
-        if (IsEmptyRect(r)) return false;
-        if (i == 0) {
-            if (bands_.empty() || bands_[0] != 0) return false;
-            continue;
-        }
-        const Rect& p = rects_[i - 1];
-        if (r.top == p.top) {
-            if (r.bottom != p.bottom || r.left <= p.right) return false;
-            continue;
-        }
-        if (r.top < p.bottom) return false;  // also catches a top going backwards
-        if (++bandNo >= bands_.size() || bands_[bandNo] != i) return false;
-        // The band [band, i) is complete: compare it with the one before.
-        if (band > 0 && rects_[prevBand].bottom == rects_[band].top &&
-            SameSpans(rects_, prevBand, band, band, i)) {
-            return false;
-        }
-        prevBand = band;
-        band = i;
-    }
-    if (bands_.size() != (rects_.empty() ? 0 : bandNo + 1)) return false;
-    return !(band > 0 && rects_[prevBand].bottom == rects_[band].top &&
-             SameSpans(rects_, prevBand, band, band, rects_.size()));
+    std::vector<std::size_t> starts;
+    return CanonicalRects(rects_, &starts) && starts == bands_;
 }
 
 RegionHandle CreateRectRgn(std::int32_t left, std::int32_t top, std::int32_t right,
@@ -560,6 +589,10 @@ RegionHandle ExtCreateRegion(std::span<const std::uint8_t> bytes) {
         const Rect r{GetI32(p), GetI32(p + 4), GetI32(p + 8), GetI32(p + 12)};
         if (!IsEmptyRect(r)) rects.push_back(r);
     }
+    // Windows itself only ever writes canonical data. Anything else is united
+    // by a sweep whose cost a crafted block could make quadratic: refuse
+    // those rather than hang.
+    if (!CanonicalRects(rects, nullptr) && SweepWork(rects) > kMaxDecodeSweepWork) return nullptr;
     return std::make_unique<Region>(Region::FromRects(rects));
 }
 

@@ -74,6 +74,9 @@ TEST(RegionTest, SubtractCases) {
         {{0, 0, 10, 10}, {{5, 5, 3, 3}, {2, 2, 2, 8}}, {{0, 0, 10, 10}}},        // empty: no-op
         // Holes in three rows, then filled in so the bands must merge back.
         {{0, 0, 10, 3}, {{5, 1, 10, 2}, {5, 0, 10, 1}, {5, 2, 10, 3}}, {{0, 0, 5, 3}}},
+        // Scan order: row 1 matches row 0 after its first run, so the two
+        // merge, and its second run must split them again.
+        {{0, 0, 6, 2}, {{0, 0, 1, 1}, {0, 1, 1, 2}, {5, 1, 6, 2}}, {{1, 0, 6, 1}, {1, 1, 5, 2}}},
         // A row emptied entirely leaves a gap that is not bridged.
         {{0, 0, 4, 3}, {{0, 1, 4, 2}}, {{0, 0, 4, 1}, {0, 2, 4, 3}}},
     };
@@ -235,6 +238,19 @@ TEST(RegionDataTest, DecodeCases) {
         }
     }
     EXPECT_EQ(ExtCreateRegion(std::vector<std::uint8_t>(kMaxRgnDataBytes + 1, 0)), nullptr);
+}
+
+TEST(RegionDataTest, RefusesBlocksMadeToUniteSlowly) {
+    // Tall columns crossed by thousands of distinct one-row strips: a plain
+    // strip-by-strip union would take minutes, so the block is not region data.
+    Rects rs;
+    for (std::int32_t i = 0; i < 6000; ++i) {
+        rs.push_back({2 * i, 0, 2 * i + 1, 1 << 20});
+        rs.push_back({-5, 3 * i, -2, 3 * i + 1});
+    }
+    std::vector<std::uint8_t> bytes = Header(32, static_cast<std::uint32_t>(rs.size()));
+    for (const Rect& r : rs) AppendRect(bytes, r);
+    EXPECT_EQ(ExtCreateRegion(bytes), nullptr);
 }
 
 TEST(RegionDataTest, RoundTrip) {
