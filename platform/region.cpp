@@ -368,7 +368,7 @@ void Region::Subtract(const Rect& rect) {
 
     // A single band wholly inside the rectangle's rows, the scan's every
     // step: edit it in place; only the bands after it move.
-    const Rect& only = bands.First(b0);
+    const Rect only = bands.First(b0);
     if (b1 == b0 + 1 && only.top >= rect.top && only.bottom <= rect.bottom) {
         if (!cut(b0, only.top, only.bottom)) return;
         const bool emptied = np == 0 && xe - xs == bands.End(b0) - bands.Begin(b0);
