@@ -28,7 +28,7 @@ std::shared_ptr<const Bitmap> Shipped() {
 }
 
 // A bauble on white: shaded disc, a ring-shaped hanging loop above it, white
-// specks inside and a near-white fringe that must stay.
+// flecks inside and a near-white fringe that must stay.
 std::shared_ptr<const Bitmap> Ornament(std::int32_t n) {
     std::vector<Colour> px(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), kKey);
     const double cx = n / 2.0;
