@@ -211,6 +211,8 @@ void ReplaceFileContents(const std::string& name, std::span<const std::uint8_t> 
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) throw ClassicError(err::kPathFileAccessError);
+    // The rename would replace a read-only file that could not be written in place.
+    if (exists && ::access(target.c_str(), W_OK) != 0) ThrowForErrno(errno, target);
 
     const std::string folder = ParentFolder(target);
     constexpr std::string_view kSuffix = ".tmp-XXXXXX";

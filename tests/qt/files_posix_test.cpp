@@ -162,6 +162,12 @@ std::optional<RuntimeError> SaveInChild(const std::function<bool()>& setUp, cons
     return ClassicError(std::stoi(report.substr(0, newline)), report.substr(newline + 1));
 }
 
+// Permission bits do not stop root, so as root the save runs as nobody.
+bool RunAsNobodyIfRoot() {
+    if (::geteuid() != 0) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
+
 TEST(FilesPosix, AFailedSaveLeavesTheOldFileByteForByteAndNoTemporary) {
     struct Case {
         const char* name;
@@ -170,13 +176,15 @@ TEST(FilesPosix, AFailedSaveLeavesTheOldFileByteForByteAndNoTemporary) {
         std::int32_t error;
     };
     const Case cases[] = {
-        // Permission bits do not stop root, so as root the save runs as nobody.
         {"read-only folder",
          [](const TempFolder& f) { return ::chmod(f.Path().c_str(), 0555) == 0; },
-         [] {
-             if (::geteuid() != 0) return true;
-             return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+         RunAsNobodyIfRoot,
+         err::kPermissionDenied},
+        {"read-only file in a writable folder",
+         [](const TempFolder& f) {
+             return ::chmod(f.Path().c_str(), 0777) == 0 && ::chmod((f / "r.rgn").c_str(), 0444) == 0;
          },
+         RunAsNobodyIfRoot,
          err::kPermissionDenied},
         // A file-size limit makes write() fail part way, as a full disk does;
         // it binds root as well.
