@@ -116,16 +116,23 @@ def check_hole(checks, desktop, gadget, picture):
 
 def check_drag(checks, desktop, gadget):
     start = gadget.position()
-    # The window manager takes the pointer's start from the toolkit, which
-    # works it out from where it believes the window is.
+    # The window manager takes the pointer's start point from the program;
+    # if that is worked out from a stale idea of where the window is, the
+    # window jumps by the difference.
     believed = [n["extents"][:2] for n in gadget.app.accessible() or [] if n["role"] == "filler"]
-    checks.equal("the program knows where its window is", believed, [list(start)])
+    hint = "" if believed == [list(start)] else \
+        " (the toolkit believes the window is at %r, it is at %r)" % (believed, start)
     desktop.drag(gadget.screen(PICTURE_POINT), (50, 30))
     moved = (start[0] + 50, start[1] + 30)
-    checks.equal("a left drag of 50x30 moves the window by 50x30", gadget.wait_position(moved), moved)
+    checks.check("a left drag of 50x30 moves the window by 50x30", gadget.wait_position(moved) == moved,
+                 "got %r, expected %r%s" % (gadget.position(), moved, hint))
     gadget.origin = gadget.position()
     desktop.drag(gadget.screen(PICTURE_POINT), (-50, -30))
     checks.equal("a drag back puts it back", gadget.wait_position(start), start)
+    if gadget.position() != start:
+        # Put it back by other means so that later checks stand on their own.
+        desktop.xdotool("windowmove", "--sync", gadget.id, *start)
+        gadget.wait_position(start)
     gadget.origin = gadget.position()
 
 
