@@ -51,12 +51,12 @@ DWORD AlignmentStyle(HAlign alignment) {
     return SS_CENTER;
 }
 
-win32::UniqueFont MakeFont(const FontSpec& spec) {
-    const std::wstring face = Widen(spec.face.empty() ? kDefaultFace : spec.face);
+win32::UniqueFont MakeFont(const FontSpec& font) {
+    const std::wstring face = Widen(font.face.empty() ? kDefaultFace : font.face);
     return win32::UniqueFont(::CreateFontW(
-        -spec.pixelSize, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE,
-        spec.underline ? TRUE : FALSE, spec.strikeout ? TRUE : FALSE,
-        static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+        -font.pixelSize, 0, 0, 0, font.weight, font.italic ? TRUE : FALSE,
+        font.underline ? TRUE : FALSE, font.strikeout ? TRUE : FALSE,
+        static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
 }
 
@@ -94,8 +94,8 @@ std::int16_t ShiftState(WPARAM keys) {
 
 class Win32Label final : public Label {
 public:
-    Win32Label(const LabelSpec& spec, HWND control, win32::UniqueFont font)
-        : spec_(spec), control_(control), font_(std::move(font)), shown_(spec.caption) {}
+    Win32Label(const LabelSpec& layout, HWND control, win32::UniqueFont font)
+        : layout_(layout), control_(control), font_(std::move(font)), shown_(layout.caption) {}
 
     void SetCaption(const std::string& caption) override {
         if (caption == shown_) return;
@@ -111,11 +111,11 @@ public:
                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
 
-    const LabelSpec& Spec() const { return spec_; }
+    const LabelSpec& Layout() const { return layout_; }
     HWND Control() const { return control_; }
 
 private:
-    const LabelSpec& spec_;
+    const LabelSpec& layout_;
     HWND control_;
     win32::UniqueFont font_;
     std::string shown_;
@@ -167,7 +167,7 @@ public:
 
     Label& GetLabel(const std::string& name) override {
         for (auto& label : labels_) {
-            if (label->Spec().name == name) return *label;
+            if (label->Layout().name == name) return *label;
         }
         throw NoSuchMember();
     }
@@ -268,28 +268,28 @@ private:
 
     void BuildLabels(HINSTANCE instance) {
         int id = kFirstLabelId;
-        for (const LabelSpec& spec : layout_.labels) {
+        for (const LabelSpec& label : layout_.labels) {
             // SS_NOTIFY: the label takes a press on it instead of passing it
             // through to the window underneath.
-            const DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY | AlignmentStyle(spec.alignment);
+            const DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY | AlignmentStyle(label.alignment);
             HWND control = ::CreateWindowExW(
-                0, L"STATIC", Widen(spec.caption).c_str(), style, spec.rect.left, spec.rect.top,
-                spec.rect.width, spec.rect.height, hwnd_,
+                0, L"STATIC", Widen(label.caption).c_str(), style, label.rect.left, label.rect.top,
+                label.rect.width, label.rect.height, hwnd_,
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
             if (control == nullptr) {
-                throw RuntimeError(err::kInternalError, "Win32", "Cannot create label " + spec.name);
+                throw RuntimeError(err::kInternalError, "Win32", "Cannot create label " + label.name);
             }
-            win32::UniqueFont font = MakeFont(spec.font);
+            win32::UniqueFont font = MakeFont(label.font);
             if (font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-            labels_.push_back(std::make_unique<Win32Label>(spec, control, std::move(font)));
+            labels_.push_back(std::make_unique<Win32Label>(label, control, std::move(font)));
         }
     }
 
     void BuildMenus() {
-        for (const MenuSpec& spec : layout_.menus) {
+        for (const MenuSpec& menuLayout : layout_.menus) {
             win32::UniqueMenu menu(::CreatePopupMenu());
             if (!menu.Get()) throw ClassicError(err::kOutOfMemory);
-            for (const MenuItemSpec& item : spec.items) {
+            for (const MenuItemSpec& item : menuLayout.items) {
                 if (item.caption == "-") {
                     ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
                     continue;
@@ -298,7 +298,7 @@ private:
                 menuItemNames_.push_back(item.name);
                 ::AppendMenuW(menu.Get(), MF_STRING, id, Widen(item.caption).c_str());
             }
-            menus_.push_back(PopupMenuEntry{spec.name, std::move(menu)});
+            menus_.push_back(PopupMenuEntry{menuLayout.name, std::move(menu)});
         }
     }
 
@@ -375,8 +375,8 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, HWND control) {
         for (const auto& label : labels_) {
             if (label->Control() != control) continue;
-            ::SetTextColor(dc, ResolveColour(label->Spec().foreColour));
-            if (label->Spec().transparentBackground) {
+            ::SetTextColor(dc, ResolveColour(label->Layout().foreColour));
+            if (label->Layout().transparentBackground) {
                 ::SetBkMode(dc, TRANSPARENT);
                 return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
             }
