@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Measures the Linux program on its own Xvfb + openbox desktop:
+#   start-up time from spawn to the first shaped frame on screen (median of 5),
+#   idle CPU over a quiet spell, and peak and resident memory at the end.
+# Usage: scripts/measure.sh [path-to-tallowind] [idle-seconds (default 60)]
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+program=$(realpath "${1:-$here/../build/tallowind}")
+idle=${2:-60}
+[[ -x $program ]] || { echo "no program at $program" >&2; exit 2; }
+[[ $idle =~ ^[0-9]+([.][0-9]+)?$ ]] || { echo "idle seconds must be a number" >&2; exit 2; }
+
+exec /usr/bin/python3 - "$program" "$idle" "$here/../tests/e2e" <<'PYTHON'
+import os
+import statistics
+import sys
+import time
+
+program, idle, harness = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+sys.path.insert(0, harness)
+from desktop import (CENTRED, LABEL_RECTS, WHITE, WINDOW_H, WINDOW_W, Desktop, load_picture,
+                     spawn, stop)
+
+RUNS = 5
+TIMEOUT = 20.0
+
+
+def blank_labels(image):
+    for x, y, w, h in LABEL_RECTS.values():
+        image.paste((0, 0, 0), (x, y, x + w, y + h))
+    return image
+
+
+def expected_frame(backdrop):
+    """The window's area as the shaped window shows it; the labels' text
+    changes from "Loading" to the count, so their rectangles are left out."""
+    from PIL import Image
+    picture = load_picture()
+    frame = Image.new("RGB", (WINDOW_W, WINDOW_H), backdrop)
+    mask = Image.new("L", picture.size, 0)
+    mask.putdata([0 if p == WHITE else 255 for p in picture.getdata()])
+    frame.paste(picture, (0, 0), mask)
+    return blank_labels(frame).tobytes()
+
+
+def startup_ms(desktop, want):
+    env = desktop.env()
+    t0 = time.monotonic()
+    app = spawn([program], env=env)
+    try:
+        while time.monotonic() - t0 < TIMEOUT:
+            shot = desktop.screenshot(CENTRED[0], CENTRED[1], WINDOW_W, WINDOW_H)
+            if blank_labels(shot).tobytes() == want:
+                return (time.monotonic() - t0) * 1000.0, app
+            if app.poll() is not None:
+                raise SystemExit("the program ended with status %r" % app.returncode)
+            time.sleep(0.002)
+        raise SystemExit("no shaped frame within %.0f s" % TIMEOUT)
+    except BaseException:
+        stop(app)
+        raise
+
+
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def status_kib(pid, key):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+with Desktop(window_manager=True, backdrop="#00ff00") as desktop:
+    want = expected_frame(desktop.backdrop)
+    times = []
+    app = None
+    for run in range(RUNS):
+        if app is not None:
+            stop(app)
+            # Let the screen go back to the bare desktop before the next start.
+            deadline = time.monotonic() + TIMEOUT
+            while desktop.screenshot(CENTRED[0] + 90, CENTRED[1] + 70, 1, 1).getpixel((0, 0)) \
+                    != desktop.backdrop and time.monotonic() < deadline:
+                time.sleep(0.01)
+        ms, app = startup_ms(desktop, want)
+        times.append(ms)
+
+    time.sleep(1.0)  # past the first ticks and repaints
+    hz = os.sysconf("SC_CLK_TCK")
+    before, t0 = cpu_ticks(app.pid), time.monotonic()
+    time.sleep(idle)
+    after, elapsed = cpu_ticks(app.pid), time.monotonic() - t0
+    cpu = (after - before) / hz / elapsed * 100.0
+    hwm, rss = status_kib(app.pid, "VmHWM"), status_kib(app.pid, "VmRSS")
+    stop(app)
+
+rows = [
+    ("start-up to first shaped frame, median of %d" % RUNS, "%.0f ms" % statistics.median(times)),
+    ("  each run", " ".join("%.0f" % t for t in times) + " ms"),
+    ("idle CPU over %g s" % idle, "%.2f %% of one core" % cpu),
+    ("peak memory (VmHWM)", "%.1f MiB" % (hwm / 1024.0)),
+    ("resident memory at the end (VmRSS)", "%.1f MiB" % (rss / 1024.0)),
+]
+print("program: %s" % program)
+width = max(len(r[0]) for r in rows)
+print("%-*s  %s" % (width, "measure", "value"))
+print("%s  %s" % ("-" * width, "-" * 24))
+for name, value in rows:
+    print("%-*s  %s" % (width, name, value))
+PYTHON
