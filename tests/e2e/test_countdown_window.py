@@ -69,7 +69,9 @@ def save_readme_screenshot(desktop, program, path):
     if window is None:
         app.stop()
         return False
-    wait_until(lambda: app.captions().get("Label1") == "16 days,", 6, 0.1)
+    if not wait_until(lambda: app.captions().get("Label1") == "16 days,", 6, 0.1):
+        app.stop()
+        return False
     m = README_MARGIN
     shot = desktop.screenshot(window["x"] - m, window["y"] - m, WINDOW_W + 2 * m, WINDOW_H + 2 * m)
     shot.save(path)
