@@ -267,6 +267,9 @@ class Desktop:
         if self.window_manager:
             self._start_openbox()
         self.set_backdrop(self.backdrop_text)
+        # A bus of our own even without accessibility: with none, libdbus
+        # autolaunches one that outlives the display.
+        self._start_session_bus()
         if self.accessibility:
             self._start_accessibility()
 
@@ -371,7 +374,7 @@ class Desktop:
         if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
 
-    def _start_accessibility(self):
+    def _start_session_bus(self):
         bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                           stdout=subprocess.PIPE)
         ready, _, _ = select.select([bus.stdout], [], [], 10)
@@ -379,6 +382,8 @@ class Desktop:
         if not address:
             raise RuntimeError("dbus-daemon gave no address")
         self.bus_address = address
+
+    def _start_accessibility(self):
         self._spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         if not wait_until(lambda: self.accessible_tree(None) is not None, 10, 0.2):
             raise RuntimeError("the accessibility registry does not answer")
@@ -396,9 +401,12 @@ class Desktop:
             env["DISPLAY"] = self.display_name
         if self.bus_address:
             env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
-            env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         else:
             env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        if self.accessibility:
+            env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        else:
+            env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
         env.update(extra or {})
         return env
 

@@ -102,10 +102,13 @@ def check_hole(checks, desktop, gadget, picture):
         desktop.xdotool("mousemove", hx, hy)
         checks.equal("over the hole %r the pointer is on the window below" % (hole,),
                      desktop.pointer_window(), catcher.id)
-        desktop.xdotool("click", 3)
-        checks.equal("a right click in the hole reaches the window below", catcher.presses(), [3])
+        for button, what in ((1, "left"), (3, "right")):
+            desktop.xdotool("click", button)
+            checks.equal("a %s click in the hole reaches the window below" % what,
+                         catcher.presses(), [button])
         time.sleep(SETTLE)
-        checks.equal("a right click in the hole opens no menu", gadget.app.popups(), [])
+        checks.equal("clicks in the hole open no menu", gadget.app.popups(), [])
+        checks.equal("clicks in the hole do not move the window", gadget.position(), gadget.origin)
         px, py = gadget.screen(PICTURE_POINT)
         desktop.xdotool("mousemove", px, py)
         checks.equal("over the picture the pointer is on the gadget",
