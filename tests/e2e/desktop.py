@@ -322,11 +322,9 @@ class Desktop:
         if not number.strip().isdigit():
             raise RuntimeError("Xvfb did not start (exit status %r)" % process.poll())
         self.display_name = ":" + number.strip().decode()
-        from Xlib import display as xdisplay
         self.x = wait_until(self._try_connect, 10, 0.1)
         if self.x is None:
             raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
-        self.xdisplay_module = xdisplay
 
     def _try_connect(self):
         from Xlib import display as xdisplay
@@ -387,6 +385,20 @@ class Desktop:
         self._spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         if not wait_until(lambda: self.accessible_tree(None) is not None, 10, 0.2):
             raise RuntimeError("the accessibility registry does not answer")
+
+    def accessible_tree(self, pid):
+        """The accessible tree of one process (all, for None), read in a child
+        process so that each reading sees the registry afresh; None if the
+        registry does not answer."""
+        argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
+        try:
+            result = subprocess.run(argv, env=self.env(), capture_output=True, text=True,
+                                    timeout=10)
+        except subprocess.TimeoutExpired:
+            return None
+        if result.returncode != 0:
+            return None
+        return json.loads(result.stdout)
 
     # -- environment and programs
 
@@ -662,20 +674,6 @@ def _accessible_tree_of(pid):
         if pid is None or app.get_process_id() == pid:
             walk(app, 0, None)
     return nodes
-
-
-def _accessible_tree_in_child(desktop, pid):
-    argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
-    try:
-        result = subprocess.run(argv, env=desktop.env(), capture_output=True, text=True, timeout=10)
-    except subprocess.TimeoutExpired:
-        return None
-    if result.returncode != 0:
-        return None
-    return json.loads(result.stdout)
-
-
-Desktop.accessible_tree = _accessible_tree_in_child
 
 
 if __name__ == "__main__" and len(sys.argv) == 3 and sys.argv[1] == "--atspi-dump":
