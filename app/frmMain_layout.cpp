@@ -4,9 +4,9 @@
 
 namespace tw {
 
-const FormSpec& frmMainLayout() {
-    static const FormSpec layout = [] {
-        FormSpec f;
+const FormLayout& frmMainLayout() {
+    static const FormLayout layout = [] {
+        FormLayout f;
         f.name = "frmMain";
         f.title = "";
         f.clientWidth = 183;  // 2745 x 3165 twips
@@ -18,21 +18,21 @@ const FormSpec& frmMainLayout() {
         f.backColour = kColourHighlightText;
         f.pictureBmp = assets::window_bmp();
         f.iconIco = assets::icon_ico();
-        f.font = FontSpec{"MS Sans Serif", 11, 400, 0};
+        f.font = FontLayout{"MS Sans Serif", 11, 400, 0};
 
-        f.timers = {TimerSpec{"Timer1", 1, true}};
+        f.timers = {TimerLayout{"Timer1", 1, true}};
 
         // Creation order: Label2 before Label1.
         f.labels = {
-            LabelSpec{"Label2", "Loading", PixelRect{40, 136, 105, 41}, kColourHighlightText, true,
+            LabelLayout{"Label2", "Loading", PixelRect{40, 136, 105, 41}, kColourHighlightText, true,
                       HAlign::Centre, f.font, 1},
-            LabelSpec{"Label1", "Loading", PixelRect{24, 120, 129, 17}, kColourHighlightText, true,
-                      HAlign::Centre, FontSpec{"MS Sans Serif", 13, 700, 178}, 0},
+            LabelLayout{"Label1", "Loading", PixelRect{24, 120, 129, 17}, kColourHighlightText, true,
+                      HAlign::Centre, FontLayout{"MS Sans Serif", 13, 700, 178}, 0},
         };
 
-        f.menus = {MenuSpec{"menu", "", false,
-                            {MenuItemSpec{"menuAbout", "About"}, MenuItemSpec{"line", "-"},
-                             MenuItemSpec{"menuExit", "Exit"}}}};
+        f.menus = {MenuLayout{"menu", "", false,
+                            {MenuItemLayout{"menuAbout", "About"}, MenuItemLayout{"line", "-"},
+                             MenuItemLayout{"menuExit", "Exit"}}}};
         return f;
     }();
     return layout;

@@ -6,6 +6,6 @@ namespace tw {
 
 // frmMain as laid out: the window, its picture and icon, Timer1, the two
 // labels and the hidden menu tree.
-const FormSpec& frmMainLayout();
+const FormLayout& frmMainLayout();
 
 }  // namespace tw

@@ -17,7 +17,7 @@ namespace tw {
 inline constexpr Colour kSystemColourFlag = 0x80000000u;
 inline constexpr Colour kColourHighlightText = kSystemColourFlag | 14u;
 
-struct FontSpec {
+struct FontLayout {
     std::string face;       // preferred face
     int pixelSize = 11;     // em height in pixels
     int weight = 400;       // 400 regular, 700 bold
@@ -34,7 +34,7 @@ struct PixelRect {
     int height = 0;
 };
 
-struct TimerSpec {
+struct TimerLayout {
     std::string name;
     int intervalMs = 0;
     bool enabled = true;
@@ -42,30 +42,30 @@ struct TimerSpec {
 
 enum class HAlign { Left, Centre, Right };
 
-struct LabelSpec {
+struct LabelLayout {
     std::string name;
     std::string caption;
     PixelRect rect;
     Colour foreColour = kColourHighlightText;
     bool transparentBackground = true;
     HAlign alignment = HAlign::Centre;
-    FontSpec font;
+    FontLayout font;
     int tabIndex = 0;
 };
 
-struct MenuItemSpec {
+struct MenuItemLayout {
     std::string name;
     std::string caption;  // "-" shows a separator
 };
 
-struct MenuSpec {
+struct MenuLayout {
     std::string name;
     std::string caption;
     bool visible = false;
-    std::vector<MenuItemSpec> items;
+    std::vector<MenuItemLayout> items;
 };
 
-struct FormSpec {
+struct FormLayout {
     std::string name;
     std::string title;
     int clientWidth = 0;
@@ -77,11 +77,11 @@ struct FormSpec {
     Colour backColour = kColourHighlightText;
     std::span<const std::uint8_t> pictureBmp;  // drawn unscaled at (0, 0)
     std::span<const std::uint8_t> iconIco;
-    FontSpec font;
+    FontLayout font;
     // Controls, each kind in the order the runtime creates them.
-    std::vector<TimerSpec> timers;
-    std::vector<LabelSpec> labels;
-    std::vector<MenuSpec> menus;
+    std::vector<TimerLayout> timers;
+    std::vector<LabelLayout> labels;
+    std::vector<MenuLayout> menus;
 };
 
 }  // namespace tw

@@ -18,18 +18,18 @@
 namespace tw::qt {
 namespace {
 
-QFont ToQFont(const FontSpec& spec) {
+QFont ToQFont(const FontLayout& layout) {
     QFont font;
     // "MS Sans Serif" is rarely installed here; the others are plain sans
     // faces that fontconfig is likely to have, tried in this order.
-    font.setFamilies({QString::fromStdString(spec.face), QStringLiteral("Liberation Sans"),
+    font.setFamilies({QString::fromStdString(layout.face), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(spec.pixelSize);
-    font.setWeight(spec.weight >= 700 ? QFont::Bold : QFont::Normal);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeout);
+    font.setPixelSize(layout.pixelSize);
+    font.setWeight(layout.weight >= 700 ? QFont::Bold : QFont::Normal);
+    font.setItalic(layout.italic);
+    font.setUnderline(layout.underline);
+    font.setStrikeOut(layout.strikeout);
     return font;
 }
 
@@ -92,20 +92,20 @@ QRegion ToQRegion(const Region& region) {
     return result;
 }
 
-QtLabel::QtLabel(const LabelSpec& spec, QWidget* parent) : QLabel(parent), caption_(spec.caption) {
-    setObjectName(QString::fromStdString(spec.name));
-    setGeometry(spec.rect.left, spec.rect.top, spec.rect.width, spec.rect.height);
-    setFont(ToQFont(spec.font));
+QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent), caption_(layout.caption) {
+    setObjectName(QString::fromStdString(layout.name));
+    setGeometry(layout.rect.left, layout.rect.top, layout.rect.width, layout.rect.height);
+    setFont(ToQFont(layout.font));
     setWordWrap(true);
-    Qt::Alignment horizontal = spec.alignment == HAlign::Left    ? Qt::AlignLeft
-                               : spec.alignment == HAlign::Right ? Qt::AlignRight
+    Qt::Alignment horizontal = layout.alignment == HAlign::Left    ? Qt::AlignLeft
+                               : layout.alignment == HAlign::Right ? Qt::AlignRight
                                                                  : Qt::AlignHCenter;
     setAlignment(horizontal | Qt::AlignTop);
     setTextFormat(Qt::PlainText);
-    setAutoFillBackground(!spec.transparentBackground);
-    setAttribute(Qt::WA_TranslucentBackground, spec.transparentBackground);
+    setAutoFillBackground(!layout.transparentBackground);
+    setAttribute(Qt::WA_TranslucentBackground, layout.transparentBackground);
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, ToQColor(spec.foreColour));
+    pal.setColor(QPalette::WindowText, ToQColor(layout.foreColour));
     setPalette(pal);
     setText(QString::fromStdString(caption_));
 }
@@ -120,7 +120,7 @@ void QtLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }
 void QtLabel::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 void QtLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
-QtForm::QtForm(const FormSpec& layout, UiRuntime& runtime)
+QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     : runtime_(runtime), picture_(DecodePicture(layout.pictureBmp)) {
     setObjectName(QString::fromStdString(layout.name));
     image_ = ToQImage(picture_.GetBitmap());
@@ -147,26 +147,26 @@ QtForm::QtForm(const FormSpec& layout, UiRuntime& runtime)
             setWindowIcon(icon);
     }
 
-    for (const TimerSpec& spec : layout.timers) {
+    for (const TimerLayout& timerLayout : layout.timers) {
         auto* timer = new QTimer(this);
-        timer->setObjectName(QString::fromStdString(spec.name));
-        timer->setInterval(std::max(spec.intervalMs, kMinTimerPeriodMs));
-        connect(timer, &QTimer::timeout, this, [this, name = spec.name] {
+        timer->setObjectName(QString::fromStdString(timerLayout.name));
+        timer->setInterval(std::max(timerLayout.intervalMs, kMinTimerPeriodMs));
+        connect(timer, &QTimer::timeout, this, [this, name = timerLayout.name] {
             if (handlers_) RunHandler(runtime_, [&] { handlers_->Timer_Tick(name); });
         });
-        timers_.emplace_back(timer, spec.enabled ? 1 : 0);
+        timers_.emplace_back(timer, timerLayout.enabled ? 1 : 0);
     }
-    for (const LabelSpec& spec : layout.labels) labels_[spec.name] = new QtLabel(spec, this);
-    for (const MenuSpec& spec : layout.menus) {
+    for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
+    for (const MenuLayout& menuLayout : layout.menus) {
         auto* menu = new QMenu(this);
-        menu->setObjectName(QString::fromStdString(spec.name));
-        menu->setTitle(QString::fromStdString(spec.caption));
-        for (const MenuItemSpec& item : spec.items) {
+        menu->setObjectName(QString::fromStdString(menuLayout.name));
+        menu->setTitle(QString::fromStdString(menuLayout.caption));
+        for (const MenuItemLayout& item : menuLayout.items) {
             QAction* action = item.caption == "-" ? menu->addSeparator()
                                                   : menu->addAction(QString::fromStdString(item.caption));
             action->setObjectName(QString::fromStdString(item.name));
         }
-        menus_[spec.name] = menu;
+        menus_[menuLayout.name] = menu;
     }
 }
 

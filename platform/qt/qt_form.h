@@ -19,7 +19,7 @@ namespace tw::qt {
 
 class QtLabel final : public QLabel, public Label {
 public:
-    QtLabel(const LabelSpec& spec, QWidget* parent);
+    QtLabel(const LabelLayout& layout, QWidget* parent);
     void SetCaption(const std::string& caption) override;
 
 protected:
@@ -35,7 +35,7 @@ private:
 
 class QtForm final : public QWidget, public Form {
 public:
-    QtForm(const FormSpec& layout, UiRuntime& runtime);
+    QtForm(const FormLayout& layout, UiRuntime& runtime);
     ~QtForm() override;
 
     void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }

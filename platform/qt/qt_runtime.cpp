@@ -53,7 +53,7 @@ void KeepPixelsOneToOne() {
 
 }  // namespace
 
-int RunApplication(int argc, char** argv, const FormSpec& layout, const HandlersFactory& makeHandlers) {
+int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
     KeepPixelsOneToOne();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tallowind"));

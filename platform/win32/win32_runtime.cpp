@@ -51,7 +51,7 @@ DWORD AlignmentStyle(HAlign alignment) {
     return SS_CENTER;
 }
 
-win32::UniqueFont MakeFont(const FontSpec& font) {
+win32::UniqueFont MakeFont(const FontLayout& font) {
     const std::wstring face = Widen(font.face.empty() ? kDefaultFace : font.face);
     return win32::UniqueFont(::CreateFontW(
         -font.pixelSize, 0, 0, 0, font.weight, font.italic ? TRUE : FALSE,
@@ -94,7 +94,7 @@ std::int16_t ShiftState(WPARAM keys) {
 
 class Win32Label final : public Label {
 public:
-    Win32Label(const LabelSpec& layout, HWND control, win32::UniqueFont font)
+    Win32Label(const LabelLayout& layout, HWND control, win32::UniqueFont font)
         : layout_(layout), control_(control), font_(std::move(font)), shown_(layout.caption) {}
 
     void SetCaption(const std::string& caption) override {
@@ -111,11 +111,11 @@ public:
                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
 
-    const LabelSpec& Layout() const { return layout_; }
+    const LabelLayout& Layout() const { return layout_; }
     HWND Control() const { return control_; }
 
 private:
-    const LabelSpec& layout_;
+    const LabelLayout& layout_;
     HWND control_;
     win32::UniqueFont font_;
     std::string shown_;
@@ -128,7 +128,7 @@ struct PopupMenuEntry {
 
 class Win32Form final : public Form, public UiRuntime {
 public:
-    explicit Win32Form(const FormSpec& layout) : layout_(layout) {
+    explicit Win32Form(const FormLayout& layout) : layout_(layout) {
         if (!layout_.pictureBmp.empty()) {
             bitmap_ = std::make_shared<const Bitmap>(Bitmap::FromBmp(layout_.pictureBmp));
         }
@@ -268,7 +268,7 @@ private:
 
     void BuildLabels(HINSTANCE instance) {
         int id = kFirstLabelId;
-        for (const LabelSpec& label : layout_.labels) {
+        for (const LabelLayout& label : layout_.labels) {
             // SS_NOTIFY: the label takes a press on it instead of passing it
             // through to the window underneath.
             const DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY | AlignmentStyle(label.alignment);
@@ -286,10 +286,10 @@ private:
     }
 
     void BuildMenus() {
-        for (const MenuSpec& menuLayout : layout_.menus) {
+        for (const MenuLayout& menuLayout : layout_.menus) {
             win32::UniqueMenu menu(::CreatePopupMenu());
             if (!menu.Get()) throw ClassicError(err::kOutOfMemory);
-            for (const MenuItemSpec& item : menuLayout.items) {
+            for (const MenuItemLayout& item : menuLayout.items) {
                 if (item.caption == "-") {
                     ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
                     continue;
@@ -304,7 +304,7 @@ private:
 
     void StartTimers() {
         for (std::size_t i = 0; i < layout_.timers.size(); ++i) {
-            const TimerSpec& timer = layout_.timers[i];
+            const TimerLayout& timer = layout_.timers[i];
             if (!timer.enabled || timer.intervalMs <= 0) continue;
             const UINT period = static_cast<UINT>(std::max(timer.intervalMs, kMinTimerPeriodMs));
             ::SetTimer(hwnd_, kFirstTimerId + i, period, nullptr);
@@ -400,7 +400,7 @@ private:
         Raise([&](FormHandlers& handlers) { handlers.Form_MouseDown(button, shift, x, y); });
     }
 
-    const FormSpec& layout_;
+    const FormLayout& layout_;
     std::shared_ptr<const Bitmap> bitmap_;
     std::unique_ptr<BitmapPicture> picture_;
     win32::UniqueBitmap pictureBitmap_;
@@ -415,7 +415,7 @@ private:
 
 }  // namespace
 
-int RunApplication(int argc, char** argv, const FormSpec& layout, const HandlersFactory& makeHandlers) {
+int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
     (void)argc, (void)argv;
     std::unique_ptr<Win32Form> form;
     // A form that cannot even be set up (a broken picture) is reported the

@@ -3,7 +3,7 @@
 shaped window, clicks through the cut-out hole, dragging, the live captions,
 the pop-up menu, the About box and Exit.  Wine offers no accessibility tree,
 so captions and message-box texts are read by a small Windows program
-(wine_inspect.exe) running in the same Wine session.
+(wine_readout.exe) running in the same Wine session.
 
 Usage: e2e_wine.py PATH_TO_TALLOWIND_EXE PATH_TO_WINE_INSPECT_EXE
 WINEPREFIX, if set, names a prefix that is ready for use; otherwise a
