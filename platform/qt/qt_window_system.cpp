@@ -24,8 +24,8 @@ QWidget* FindWindow(WindowHandle handle) {
 // manager reparents the window, and the window then jumps by its position.
 bool StartX11Move(xcb_window_t window) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr) return false;
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) return false;  // not on X11
     static constexpr char kName[] = "_NET_WM_MOVERESIZE";
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
         xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr),

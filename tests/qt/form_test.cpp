@@ -136,6 +136,7 @@ TEST_F(QtFormTest, PressesInsideALabelNeverReachTheWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mousePress(LabelWidget("Label1"), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mousePress(LabelWidget("Label2"), Qt::LeftButton, {}, QPoint(50, 20));
+    QTest::mouseRelease(LabelWidget("Label2"), Qt::LeftButton, {}, QPoint(50, 20));
     EXPECT_TRUE(handlers.presses.empty());
 
     QTest::mousePress(&form, Qt::RightButton, {}, QPoint(90, 60));
