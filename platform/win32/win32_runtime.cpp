@@ -248,12 +248,9 @@ private:
         int x = 0;
         int y = 0;
         if (layout_.centreOnScreen) {
-            RECT work{};
-            if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
-                work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-            }
-            x = work.left + (work.right - work.left - width) / 2;
-            y = work.top + (work.bottom - work.top - height) / 2;
+            // The whole primary screen, as the Linux build does, not the work area.
+            x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+            y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
         }
         const HWND created =
             ::CreateWindowExW(exStyle, kWindowClass, Widen(layout_.title).c_str(), style, x, y, width,
