@@ -22,23 +22,14 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from desktop import (CENTRED, LABEL_RECTS, WINDOW_H, WINDOW_W, App, Desktop,  # noqa: E402
-                     compare_shaped, deepest_pixel, describe_mismatches, enclosed_white_pixels,
-                     inside_rect, load_picture, run_test, spawn, wait_until)
+from desktop import (CENTRED, LABEL_RECTS, App, Desktop, inside_rect,  # noqa: E402
+                     load_picture, run_test, spawn, wait_until)
+from gadget_checks import (Gadget, check_about, check_exit, check_hole_clicks,  # noqa: E402
+                           check_labels_inert, check_menu_no_move, check_shape, drag_away,
+                           drag_back)
 
-CATCHER_COLOUR = "#ff00ff"
-ABOUT_TEXT = "\r\n".join([
-    "Tallowind was designed by Orlevask.",
-    "Share it with others.",
-    "I got this idea from the MacOS X",
-    "For any more informations, visit our website: ",
-    "https://tallowind.example/",
-])
-PICTURE_POINT = (90, 70)
-LABEL_POINTS = {name: (x + w // 2, y + h // 2) for name, (x, y, w, h) in LABEL_RECTS.items()}
 CAPTION_PATTERNS = {"Label1": r"\d+ days,",
                     "Label2": r"\d+ hours, \d+ minutes and \d+ seconds\."}
-SETTLE = 0.8  # Wine answers a little slower than a native toolkit
 
 
 class WinePrefix:
@@ -70,50 +61,34 @@ class WinePrefix:
             shutil.rmtree(self.path, ignore_errors=True)
 
 
-class WineGadget:
+class WineGadget(Gadget):
+    """Captions and message boxes are read by the read-out helper."""
+
+    # Wine answers a little slower than a native toolkit.
+    settle = 0.8
+    wait = 3.0
+    poll = 0.2
+    press_wait = 1.0
+    shape_wait = 5
+    unmap_wait = 3
+    exit_wait = 5.0
+    # The message box shows the About text with the CR LF line ends it was given.
+    newline = "\r\n"
+
     def __init__(self, desktop, prefix, exe, inspector):
-        self.desktop = desktop
         self.prefix = prefix
         self.inspector = inspector
-        self.app = App(desktop, spawn(["wine", exe], env=desktop.env(prefix.env())))
-        self.id = None
-        self.origin = None
+        super().__init__(desktop, App(desktop, spawn(["wine", exe], env=desktop.env(prefix.env()))))
 
     def find_window(self):
         window = self.app.main_window(timeout=30)
         if window:
-            self.id = window["id"]
-            self.origin = (window["x"], window["y"])
+            self.place(window)
         return window
 
-    def position(self):
-        return self.app.position(self.id)
-
-    def screen(self, point):
-        return (self.origin[0] + point[0], self.origin[1] + point[1])
-
-    def shot(self):
-        x, y = self.position()
-        return self.desktop.screenshot(x, y, WINDOW_W, WINDOW_H)
-
-    def wait_position(self, expected, timeout=3.0):
-        wait_until(lambda: self.position() == expected, timeout)
-        return self.position()
-
-    def popup(self, timeout):
-        found = wait_until(self.app.popups, timeout)
-        return found[0] if found else None
-
-    def right_click(self, point):
-        x, y = self.screen(point)
-        self.desktop.xdotool("mousemove", x, y, "click", 3)
-
-    def menu_pick(self, keys):
-        self.right_click(PICTURE_POINT)
-        if self.popup(3.0) is None:
-            return False
-        self.desktop.xdotool("key", *keys)
-        return True
+    def looks_like(self, baseline):
+        # The captions count down live: only the rest must stay the same.
+        return same_outside_labels(self.shot(), baseline)
 
     def inspect(self):
         """The Wine session's visible top-level windows, with their controls."""
@@ -136,6 +111,12 @@ class WineGadget:
     def message_boxes(self):
         return [w for w in self.inspect() if w["class"] == "#32770"]
 
+    def read_message_boxes(self, boxes):
+        controls = boxes[0]["children"] if boxes else []
+        return ([b["text"] for b in boxes],
+                [c["text"] for c in controls if c["class"] == "Static" and c["text"]],
+                [c["text"] for c in controls if c["class"] == "Button"])
+
 
 def same_outside_labels(a, b):
     if a.size != b.size:
@@ -157,121 +138,19 @@ def check_start(checks, gadget):
     checks.check("the seconds count down live", later)
 
 
-def check_shape(checks, desktop, gadget, picture):
-    wrong = []
-
-    def matches():
-        wrong[:] = compare_shaped(gadget.shot(), picture, desktop.backdrop,
-                                  loose=list(LABEL_RECTS.values()))
-        return not wrong
-    wait_until(matches, 5, 0.2)
-    checks.check("the window is cut to the picture's outline", not wrong, describe_mismatches(wrong))
-
-
 def check_hole(checks, desktop, gadget, picture):
-    holes = enclosed_white_pixels(picture)
-    if not checks.check("the picture has a hole inside its outline", holes):
-        return
-    hole = deepest_pixel(holes)
-    x, y = gadget.origin
-    catcher = desktop.make_catcher(x - 20, y - 20, WINDOW_W + 40, WINDOW_H + 40, CATCHER_COLOUR)
-    try:
-        hx, hy = gadget.screen(hole)
-        desktop.xdotool("mousemove", hx, hy)
-        checks.equal("over the hole %r the pointer is on the window below" % (hole,),
-                     desktop.pointer_window(), catcher.id)
-        desktop.xdotool("click", 3)
-        checks.equal("a right click in the hole reaches the window below", catcher.presses(1.0), [3])
-        time.sleep(SETTLE)
-        checks.equal("a right click in the hole opens no menu", gadget.app.popups(), [])
-    finally:
-        catcher.destroy()
+    check_hole_clicks(checks, desktop, gadget, picture, ((3, "right"),),
+                      lambda: checks.equal("a right click in the hole opens no menu",
+                                           gadget.app.popups(), []))
 
 
 def check_drag(checks, desktop, gadget):
-    start = gadget.position()
-    desktop.drag(gadget.screen(PICTURE_POINT), (50, 30))
-    moved = (start[0] + 50, start[1] + 30)
-    checks.equal("a left drag of 50x30 moves the window by 50x30", gadget.wait_position(moved), moved)
-    gadget.origin = gadget.position()
+    start, moved = drag_away(checks, desktop, gadget)
     # The move must end with the button: the window stays put afterwards.
     desktop.xdotool("mousemove", gadget.origin[0] + 150, gadget.origin[1] + 150)
-    time.sleep(SETTLE)
+    time.sleep(gadget.settle)
     checks.equal("the move ends when the button comes up", gadget.position(), moved)
-    desktop.drag(gadget.screen(PICTURE_POINT), (-50, -30))
-    checks.equal("a drag back puts it back", gadget.wait_position(start), start)
-    gadget.origin = gadget.position()
-
-
-def check_labels_inert(checks, desktop, gadget):
-    start = gadget.position()
-    for name, point in LABEL_POINTS.items():
-        gadget.right_click(point)
-        popup = gadget.popup(SETTLE)
-        checks.check("a right press inside %s opens no menu" % name, popup is None)
-        if popup is not None:
-            desktop.xdotool("key", "Escape")
-            wait_until(lambda: not gadget.app.popups(), 2)
-        desktop.drag(gadget.screen(point), (50, 30))
-        time.sleep(SETTLE)
-        checks.equal("a left drag from inside %s does not move the window" % name,
-                     gadget.position(), start)
-
-
-def check_menu_no_move(checks, desktop, gadget, baseline):
-    start = gadget.position()
-    gadget.right_click(PICTURE_POINT)
-    popup = gadget.popup(3.0)
-    if not checks.check("a right click on the picture opens a pop-up menu", popup):
-        return
-    pointer = gadget.screen(PICTURE_POINT)
-    checks.equal("the menu opens at the pointer", (popup["x"], popup["y"]), pointer)
-    desktop.xdotool("key", "Escape")
-    checks.check("Escape closes the menu", wait_until(lambda: not gadget.app.popups(), 3))
-    desktop.xdotool("mousemove", pointer[0] + 40, pointer[1] + 25)
-    time.sleep(SETTLE)
-    checks.equal("the right press did not start a move", gadget.position(), start)
-    checks.check("the window looks as before", same_outside_labels(gadget.shot(), baseline))
-
-
-def check_about(checks, desktop, gadget, baseline):
-    start = gadget.position()
-    if not checks.check("menu: Down, Return", gadget.menu_pick(["Down", "Return"])):
-        return
-    boxes = wait_until(gadget.message_boxes, 5, 0.2) or []
-    checks.equal("About opens one message box titled 'About...'", [b["text"] for b in boxes],
-                 ["About..."])
-    controls = boxes[0]["children"] if boxes else []
-    checks.equal("its text is the five lines",
-                 [c["text"] for c in controls if c["class"] == "Static" and c["text"]], [ABOUT_TEXT])
-    checks.equal("its one button is OK", [c["text"] for c in controls if c["class"] == "Button"],
-                 ["OK"])
-
-    dialogs = [w for w in gadget.app.desktop.visible_windows_of(gadget.app.pid)
-               if w["id"] != gadget.id and not w["override_redirect"]]
-    if not checks.equal("the message box is one more window", len(dialogs), 1):
-        return
-    desktop.xdotool("windowactivate", "--sync", dialogs[0]["id"])
-    desktop.xdotool("key", "Return")
-    checks.check("Return closes the message box",
-                 wait_until(lambda: not gadget.message_boxes(), 5, 0.2))
-    def visible():
-        return [w["id"] for w in desktop.visible_windows_of(gadget.app.pid)]
-    checks.check("the gadget is all that stays visible",
-                 wait_until(lambda: visible() == [gadget.id], 3), visible())
-    checks.equal("the gadget has not moved", gadget.position(), start)
-    checks.check("the gadget looks as before",
-                 wait_until(lambda: same_outside_labels(gadget.shot(), baseline), 3))
-
-
-def check_exit(checks, gadget):
-    if not checks.check("menu: Up, Return", gadget.menu_pick(["Up", "Return"])):
-        return
-    try:
-        status = gadget.app.process.wait(5.0)
-    except subprocess.TimeoutExpired:
-        status = None
-    checks.equal("Exit ends the process with status 0", status, 0)
+    drag_back(checks, desktop, gadget, start)
 
 
 def main(checks):
@@ -291,7 +170,7 @@ def main(checks):
             check_labels_inert(checks, desktop, gadget)
             check_menu_no_move(checks, desktop, gadget, baseline)
             check_about(checks, desktop, gadget, baseline)
-            check_exit(checks, gadget)
+            check_exit(checks, gadget, "Exit ends the process with status 0")
             gadget.app.stop()
     finally:
         prefix.wait_idle()

@@ -1,0 +1,222 @@
+"""The gadget's behaviour checks that the Linux end-to-end test and the Wine
+one share: the shape, the hole, dragging, the inert labels, the pop-up menu,
+the About box and Exit.  What differs between the two platforms (how long
+things take, how a message box is read, how a screenshot is compared) is
+said by the platform's Gadget subclass; checks only one platform has stay in
+its own script.
+"""
+
+import subprocess
+import time
+
+from desktop import (LABEL_RECTS, WINDOW_H, WINDOW_W, compare_shaped, deepest_pixel,
+                     describe_mismatches, enclosed_white_pixels, wait_until)
+
+CATCHER_COLOUR = "#ff00ff"
+ABOUT_LINES = [
+    "Tallowind was designed by Orlevask.",
+    "Share it with others.",
+    "I got this idea from the MacOS X",
+    "For any more informations, visit our website: ",
+    "https://tallowind.example/",
+]
+# Window coordinates on the ball, away from its edge and from the labels.
+PICTURE_POINT = (90, 70)
+LABEL_POINTS = {name: (x + w // 2, y + h // 2) for name, (x, y, w, h) in LABEL_RECTS.items()}
+
+
+def same_image(a, b):
+    return a.size == b.size and a.tobytes() == b.tobytes()
+
+
+class Gadget:
+    """The program's window as the checks drive it.  A subclass adds
+    message_boxes() (the open ones) and read_message_boxes(boxes) (their
+    titles, texts and button names), and may change the timings below."""
+
+    settle = 0.6  # how long "nothing happens" is watched for
+    wait = 2.0  # for a menu, a move or a repaint to show
+    poll = 0.1
+    press_wait = 0.5  # for a click to reach the window below
+    shape_wait = 3
+    unmap_wait = 0  # for a closed message box to leave the screen
+    exit_wait = 1.0
+    newline = "\n"  # between the lines of the About text
+
+    def __init__(self, desktop, app, window=None):
+        self.desktop = desktop
+        self.app = app
+        self.id = None
+        self.origin = None
+        if window:
+            self.place(window)
+
+    def place(self, window):
+        self.id = window["id"]
+        self.origin = (window["x"], window["y"])
+
+    def position(self):
+        return self.app.position(self.id)
+
+    def screen(self, point):
+        return (self.origin[0] + point[0], self.origin[1] + point[1])
+
+    def shot(self):
+        x, y = self.position()
+        return self.desktop.screenshot(x, y, WINDOW_W, WINDOW_H)
+
+    def looks_like(self, baseline):
+        return same_image(self.shot(), baseline)
+
+    def wait_position(self, expected, timeout=None):
+        wait_until(lambda: self.position() == expected, timeout or self.wait)
+        return self.position()
+
+    def popup(self, timeout):
+        found = wait_until(self.app.popups, timeout)
+        return found[0] if found else None
+
+    def right_click(self, point):
+        x, y = self.screen(point)
+        self.desktop.xdotool("mousemove", x, y, "click", 3)
+
+    def menu_pick(self, keys):
+        """Opens the menu on the picture and picks an item with the keyboard."""
+        self.right_click(PICTURE_POINT)
+        if self.popup(self.wait) is None:
+            return False
+        self.desktop.xdotool("key", *keys)
+        return True
+
+
+def check_shape(checks, desktop, gadget, picture):
+    wrong = []
+
+    def matches():
+        wrong[:] = compare_shaped(gadget.shot(), picture, desktop.backdrop,
+                                  loose=list(LABEL_RECTS.values()))
+        return not wrong
+    wait_until(matches, gadget.shape_wait, gadget.poll)
+    checks.check("the window is cut to the picture's outline", not wrong, describe_mismatches(wrong))
+
+
+def check_hole_clicks(checks, desktop, gadget, picture, buttons, afterwards):
+    """Clicks with each of `buttons` ((number, name) pairs) in the picture's
+    hole must reach the window below; afterwards() holds the caller's own
+    checks, made while that window is still there."""
+    holes = enclosed_white_pixels(picture)
+    if not checks.check("the picture has a hole inside its outline", holes):
+        return
+    hole = deepest_pixel(holes)
+    x, y = gadget.origin
+    catcher = desktop.make_catcher(x - 20, y - 20, WINDOW_W + 40, WINDOW_H + 40, CATCHER_COLOUR)
+    try:
+        hx, hy = gadget.screen(hole)
+        desktop.xdotool("mousemove", hx, hy)
+        checks.equal("over the hole %r the pointer is on the window below" % (hole,),
+                     desktop.pointer_window(), catcher.id)
+        for button, what in buttons:
+            desktop.xdotool("click", button)
+            checks.equal("a %s click in the hole reaches the window below" % what,
+                         catcher.presses(gadget.press_wait), [button])
+        time.sleep(gadget.settle)
+        afterwards()
+    finally:
+        catcher.destroy()
+
+
+def drag_away(checks, desktop, gadget, hint=""):
+    """A left drag of 50x30 from the picture; returns where the window was
+    and where it must be now."""
+    start = gadget.position()
+    desktop.drag(gadget.screen(PICTURE_POINT), (50, 30))
+    moved = (start[0] + 50, start[1] + 30)
+    checks.check("a left drag of 50x30 moves the window by 50x30", gadget.wait_position(moved) == moved,
+                 "got %r, expected %r%s" % (gadget.position(), moved, hint))
+    gadget.origin = gadget.position()
+    return start, moved
+
+
+def drag_back(checks, desktop, gadget, start):
+    desktop.drag(gadget.screen(PICTURE_POINT), (-50, -30))
+    checks.equal("a drag back puts it back", gadget.wait_position(start), start)
+    gadget.origin = gadget.position()
+
+
+def check_labels_inert(checks, desktop, gadget):
+    start = gadget.position()
+    for name, point in LABEL_POINTS.items():
+        gadget.right_click(point)
+        popup = gadget.popup(gadget.settle)
+        checks.check("a right press inside %s opens no menu" % name, popup is None)
+        if popup is not None:
+            desktop.xdotool("key", "Escape")
+            wait_until(lambda: not gadget.app.popups(), 2)
+        desktop.drag(gadget.screen(point), (50, 30))
+        time.sleep(gadget.settle)
+        checks.equal("a left drag from inside %s does not move the window" % name,
+                     gadget.position(), start)
+
+
+def check_menu_no_move(checks, desktop, gadget, baseline):
+    start = gadget.position()
+    gadget.right_click(PICTURE_POINT)
+    popup = gadget.popup(gadget.wait)
+    if not checks.check("a right click on the picture opens a pop-up menu", popup):
+        return
+    pointer = gadget.screen(PICTURE_POINT)
+    checks.equal("the menu opens at the pointer", (popup["x"], popup["y"]), pointer)
+    desktop.xdotool("key", "Escape")
+    checks.check("Escape closes the menu", wait_until(lambda: not gadget.app.popups(), gadget.wait))
+    # A move begun by the right press would follow the pointer now.
+    desktop.xdotool("mousemove", pointer[0] + 40, pointer[1] + 25)
+    time.sleep(gadget.settle)
+    checks.equal("the right press did not start a move", gadget.position(), start)
+    checks.check("the window looks as before", gadget.looks_like(baseline))
+
+
+def check_about(checks, desktop, gadget, baseline):
+    start = gadget.position()
+    if not checks.check("menu: Down, Return", gadget.menu_pick(["Down", "Return"])):
+        return
+    boxes = wait_until(gadget.message_boxes, 5, gadget.poll) or []
+    titles, texts, buttons = gadget.read_message_boxes(boxes)
+    checks.equal("About opens one message box titled 'About...'", titles, ["About..."])
+    checks.equal("its text is the five lines", texts, [gadget.newline.join(ABOUT_LINES)])
+    checks.equal("its one button is OK", buttons, ["OK"])
+
+    dialogs = [w for w in desktop.visible_windows_of(gadget.app.pid)
+               if w["id"] != gadget.id and not w["override_redirect"]]
+    if not checks.equal("the message box is one more window", len(dialogs), 1):
+        return
+    desktop.xdotool("windowactivate", "--sync", dialogs[0]["id"])
+    desktop.xdotool("key", "Return")
+    checks.check("Return closes the message box",
+                 wait_until(lambda: not gadget.message_boxes(), 5, gadget.poll))
+    visible = last_reading(lambda: [w["id"] for w in desktop.visible_windows_of(gadget.app.pid)],
+                           [gadget.id], gadget.unmap_wait)
+    checks.equal("the gadget is all that stays visible", visible, [gadget.id])
+    checks.equal("the gadget has not moved", gadget.position(), start)
+    checks.check("the gadget looks as before",
+                 wait_until(lambda: gadget.looks_like(baseline), gadget.wait))
+
+
+def check_exit(checks, gadget, name):
+    if not checks.check("menu: Up, Return", gadget.menu_pick(["Up", "Return"])):
+        return
+    try:
+        status = gadget.app.process.wait(gadget.exit_wait)
+    except subprocess.TimeoutExpired:
+        status = None
+    checks.equal(name, status, 0)
+
+
+def last_reading(read, wanted, timeout):
+    """read()'s value once it is `wanted`, or its last one when timeout runs out."""
+    values = []
+
+    def done():
+        values.append(read())
+        return values[-1] == wanted
+    wait_until(done, timeout)
+    return values[-1]
