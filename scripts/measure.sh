@@ -6,7 +6,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-program=$(realpath "${1:-$here/../build/tallowind}")
+program=$(realpath "${1:-$here/../build/release/tallowind}")
 idle=${2:-60}
 [[ -x $program ]] || { echo "no program at $program" >&2; exit 2; }
 [[ $idle =~ ^[0-9]+([.][0-9]+)?$ ]] || { echo "idle seconds must be a number" >&2; exit 2; }
