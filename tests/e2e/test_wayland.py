@@ -17,7 +17,9 @@ import time
 from desktop import WHITE, WINDOW_H, WINDOW_W, load_picture, run_test, spawn, stop, wait_until
 
 RUN_FOR = 2.0
-CALL = re.compile(r"^\[[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
+# The protocol log pads its millisecond stamp with blanks ("[  99143.385]")
+# whenever the stamp has fewer than seven digits.
+CALL = re.compile(r"^\[\s*[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
 
 
 def parse_protocol_log(text):
