@@ -22,7 +22,7 @@ void frmMain::Timer1_Timer() {
         const std::int64_t diff = DateDiffSeconds(now.value(), target);
         if (diff < std::numeric_limits<std::int32_t>::min() ||
             diff > std::numeric_limits<std::int32_t>::max())
-            throw ClassicError(6);
+            throw ClassicError(err::kOverflow);
         remaining = static_cast<std::int32_t>(diff);
     });
 

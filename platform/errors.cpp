@@ -7,7 +7,7 @@ namespace tw {
 std::string_view ClassicDescription(std::int32_t number) {
     switch (number) {
     case 5: return "Invalid procedure call or argument";
-    case 6: return "Overflow";
+    case err::kOverflow: return "Overflow";
     case err::kOutOfMemory: return "Out of memory";
     case err::kSubscriptOutOfRange: return "Subscript out of range";
     case err::kTypeMismatch: return "Type mismatch";
@@ -19,6 +19,7 @@ std::string_view ClassicDescription(std::int32_t number) {
     case err::kPermissionDenied: return "Permission denied";
     case err::kPathFileAccessError: return "Path/File access error";
     case err::kPathNotFound: return "Path not found";
+    case err::kObjectDoesntSupport: return "Object doesn't support this property or method";
     case err::kInvalidPicture: return "Invalid picture";
     default: return "Application-defined or object-defined error";
     }

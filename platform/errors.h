@@ -34,6 +34,7 @@ private:
 
 // The runtime's classic error numbers.
 namespace err {
+inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kTypeMismatch = 13;
@@ -45,6 +46,7 @@ inline constexpr std::int32_t kDiskFull = 61;
 inline constexpr std::int32_t kPermissionDenied = 70;
 inline constexpr std::int32_t kPathFileAccessError = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
+inline constexpr std::int32_t kObjectDoesntSupport = 438;
 inline constexpr std::int32_t kInvalidPicture = 481;
 }  // namespace err
 

@@ -154,7 +154,7 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
         connect(timer, &QTimer::timeout, this, [this, name = timerLayout.name] {
             if (handlers_) RunHandler(runtime_, [&] { handlers_->Timer_Tick(name); });
         });
-        timers_.emplace_back(timer, timerLayout.enabled ? 1 : 0);
+        timers_.emplace_back(timer, timerLayout.enabled);
     }
     for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
     for (const MenuLayout& menuLayout : layout.menus) {
@@ -189,7 +189,7 @@ WindowHandle QtForm::hWnd() const { return static_cast<WindowHandle>(winId()); }
 Label& QtForm::GetLabel(const std::string& name) {
     auto it = labels_.find(name);
     if (it == labels_.end())
-        throw RuntimeError(438, "frmMain", "Object doesn't support this property or method");
+        throw ClassicError(err::kObjectDoesntSupport, objectName().toStdString());
     return *it->second;
 }
 
@@ -200,7 +200,7 @@ QMenu* QtForm::Menu(const std::string& name) const {
 
 void QtForm::PopupMenu(const std::string& menuName) {
     QMenu* menu = Menu(menuName);
-    if (menu == nullptr) throw RuntimeError(438, "frmMain", "Object doesn't support this property or method");
+    if (menu == nullptr) throw ClassicError(err::kObjectDoesntSupport, objectName().toStdString());
     // The chosen item's handler runs here, before the pop-up call returns.
     QAction* chosen = menu->exec(QCursor::pos());
     if (chosen != nullptr && handlers_ != nullptr) handlers_->Menu_Click(chosen->objectName().toStdString());
@@ -208,6 +208,7 @@ void QtForm::PopupMenu(const std::string& menuName) {
 
 void QtForm::SetOutline(RegionHandle outline, bool redraw) {
     outline_ = std::move(outline);
+    outlineRegion_ = outline_ ? ToQRegion(*outline_) : QRegion();
     ApplyOutline();
     if (redraw) update();
 }
@@ -220,7 +221,7 @@ void QtForm::ApplyOutline() {
         // window shows nothing and takes no clicks, as an empty outline must.
         setMask(QRegion(-1, -1, 1, 1));
     } else {
-        setMask(ToQRegion(*outline_));
+        setMask(outlineRegion_);
     }
 }
 
@@ -229,7 +230,7 @@ void QtForm::paintEvent(QPaintEvent*) {
     if (translucent_ && outline_) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(rect(), Qt::transparent);
-        painter.setClipRegion(outline_->IsEmpty() ? QRegion() : ToQRegion(*outline_));
+        painter.setClipRegion(outlineRegion_);
         if (outline_->IsEmpty()) return;
     }
     painter.fillRect(rect(), background_);

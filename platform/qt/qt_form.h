@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QRegion>
 #include <QWidget>
 
 #include <map>
@@ -67,9 +68,10 @@ private:
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;
+    QRegion outlineRegion_;  // outline_ as Qt has it, made once per outline
     std::map<std::string, QtLabel*> labels_;
     std::map<std::string, QMenu*> menus_;
-    std::vector<std::pair<QTimer*, int>> timers_;
+    std::vector<std::pair<QTimer*, bool>> timers_;
 };
 
 QColor ToQColor(Colour colour);

@@ -32,7 +32,6 @@ constexpr UINT kFirstMenuItemId = 100;
 constexpr int kFirstLabelId = 1000;
 constexpr UINT kWmDpiChanged = 0x02E0;
 constexpr const char* kDefaultFace = "MS Sans Serif";
-constexpr std::int32_t kObjectDoesntSupport = 438;
 
 COLORREF ResolveColour(Colour colour) {
     if (colour & kSystemColourFlag) return ::GetSysColor(static_cast<int>(colour & 0xFFu));
@@ -201,8 +200,7 @@ public:
 
 private:
     RuntimeError NoSuchMember() const {
-        return RuntimeError(kObjectDoesntSupport, layout_.name,
-                            "Object doesn't support this property or method");
+        return ClassicError(err::kObjectDoesntSupport, layout_.name);
     }
 
     template <class Call>

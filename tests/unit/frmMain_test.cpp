@@ -62,7 +62,7 @@ public:
     Label& GetLabel(const std::string& name) override {
         if (name == "Label1") return label1;
         if (name == "Label2") return label2;
-        throw ClassicError(438);
+        throw ClassicError(err::kObjectDoesntSupport);
     }
     void PopupMenu(const std::string& menuName) override {
         log_.push_back("PopupMenu " + menuName);
