@@ -3,7 +3,7 @@
 # and only when something is missing. Uses sudo when not run as root.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
                 fonts-dejavu-core fonts-liberation)
 test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
                clang libclang-rt-14-dev

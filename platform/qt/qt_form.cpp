@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "platform/errors.h"
+#include "platform/qt/x11_window.h"
 
 namespace tw::qt {
 namespace {
@@ -38,18 +39,38 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
     return std::make_shared<const Bitmap>(Bitmap::FromBmp(bmp));
 }
 
-QImage ToQImage(const Bitmap* bitmap) {
-    if (bitmap == nullptr || bitmap->Width() <= 0 || bitmap->Height() <= 0) return {};
-    QImage image(bitmap->Width(), bitmap->Height(), QImage::Format_RGB32);
-    for (int y = 0; y < bitmap->Height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < bitmap->Width(); ++x) {
-            const Colour c = bitmap->Pixel(x, y);
-            line[x] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                           static_cast<int>((c >> 16) & 0xFF));
+QRgb ToQRgb(Colour c) {
+    return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+}
+
+// The frame in device pixels: background, then the picture scaled by the
+// same mapping as the outline; with a clip, only what lies inside it.
+QImage BuildFrame(const Bitmap* picture, QColor background, PixelScale scale, QSize size, const Region* clip) {
+    QImage frame(size, QImage::Format_ARGB32_Premultiplied);
+    frame.fill(background);
+    if (picture != nullptr) {
+        const Bitmap scaled = ScaleBitmap(*picture, scale);
+        const int w = std::min(scaled.Width(), size.width());
+        for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
+            for (int x = 0; x < w; ++x) line[x] = ToQRgb(scaled.Pixel(x, y));
         }
     }
-    return image;
+    if (clip != nullptr) {
+        QImage cut(size, QImage::Format_ARGB32_Premultiplied);
+        cut.fill(Qt::transparent);
+        const QRect bounds(QPoint(0, 0), size);
+        for (const Rect& r : clip->Rects()) {
+            const QRect span = QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)) & bounds;
+            for (int y = span.top(); y <= span.bottom(); ++y) {
+                std::copy_n(reinterpret_cast<const QRgb*>(frame.constScanLine(y)) + span.left(), span.width(),
+                            reinterpret_cast<QRgb*>(cut.scanLine(y)) + span.left());
+            }
+        }
+        frame = std::move(cut);
+    }
+    frame.setDevicePixelRatio(scale.Factor());
+    return frame;
 }
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
@@ -92,6 +113,14 @@ QRegion ToQRegion(const Region& region) {
     return result;
 }
 
+QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen) {
+    const QPoint centred = owner.center() - QPoint(size.width() / 2, size.height() / 2);
+    const int right = std::max(screen.left(), screen.right() + 1 - size.width() - frame.width());
+    const int bottom = std::max(screen.top(), screen.bottom() + 1 - size.height() - frame.height());
+    return QRect(QPoint(std::clamp(centred.x(), screen.left(), right), std::clamp(centred.y(), screen.top(), bottom)),
+                 size);
+}
+
 QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent), caption_(layout.caption) {
     setObjectName(QString::fromStdString(layout.name));
     setGeometry(layout.rect.left, layout.rect.top, layout.rect.width, layout.rect.height);
@@ -121,9 +150,8 @@ void QtLabel::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 void QtLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
-    : runtime_(runtime), picture_(DecodePicture(layout.pictureBmp)) {
+    : runtime_(runtime), bitmap_(DecodePicture(layout.pictureBmp)), picture_(bitmap_) {
     setObjectName(QString::fromStdString(layout.name));
-    image_ = ToQImage(picture_.GetBitmap());
     background_ = ToQColor(layout.backColour);
 
     Qt::WindowFlags flags = Qt::Window;
@@ -172,6 +200,28 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
 
 QtForm::~QtForm() = default;
 
+bool QtForm::event(QEvent* event) {
+    // A move to a screen of another scale, or a scale change of its own.
+    if (event->type() == QEvent::ScreenChangeInternal) UpdateScale();
+    return QWidget::event(event);
+}
+
+bool QtForm::UpdateScale() {
+    const PixelScale scale(devicePixelRatioF());
+    if (!frame_.isNull() && scale == scale_) return false;
+    Rescale(scale);
+    return true;
+}
+
+void QtForm::Rescale(PixelScale scale) {
+    scale_ = scale;
+    deviceOutline_ = outline_ ? ScaleRegion(*outline_, scale_) : Region();
+    const QSize size(scale_.Edge(width()), scale_.Edge(height()));
+    const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
+    frame_ = BuildFrame(bitmap_.get(), background_, scale_, size, clip);
+    ApplyOutline();
+}
+
 void QtForm::CentreOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
@@ -209,11 +259,18 @@ void QtForm::PopupMenu(const std::string& menuName) {
 void QtForm::SetOutline(RegionHandle outline, bool redraw) {
     outline_ = std::move(outline);
     outlineRegion_ = outline_ ? ToQRegion(*outline_) : QRegion();
-    ApplyOutline();
+    Rescale(PixelScale(devicePixelRatioF()));
     if (redraw) update();
 }
 
 void QtForm::ApplyOutline() {
+    if (x11::Connection() != nullptr) {
+        x11::SetShape(static_cast<xcb_window_t>(winId()), outline_ ? &deviceOutline_ : nullptr,
+                      scale_.Edge(width()), scale_.Edge(height()));
+        return;
+    }
+    // Elsewhere (Wayland) the mask is the input region, in the surface's
+    // coordinates: picture pixels whenever the compositor does the scaling.
     if (!outline_) {
         clearMask();
     } else if (outline_->IsEmpty()) {
@@ -226,15 +283,11 @@ void QtForm::ApplyOutline() {
 }
 
 void QtForm::paintEvent(QPaintEvent*) {
+    UpdateScale();
     QPainter painter(this);
-    if (translucent_ && outline_) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(rect(), Qt::transparent);
-        painter.setClipRegion(outlineRegion_);
-        if (outline_->IsEmpty()) return;
-    }
-    painter.fillRect(rect(), background_);
-    if (!image_.isNull()) painter.drawImage(0, 0, image_);
+    // The frame is at the painter's own device pixel ratio: drawn one to one.
+    if (translucent_) painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), frame_);
 }
 
 void QtForm::mousePressEvent(QMouseEvent* event) {
@@ -249,9 +302,11 @@ void QtForm::mousePressEvent(QMouseEvent* event) {
 
 void QtForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Some platforms (Wayland) forget the input region when the surface is
-    // made again on show.
-    ApplyOutline();
+    if (x11::Connection() != nullptr && !positionKeeper_)
+        positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);
+    // The surface may be made anew on show (Wayland forgets its input
+    // region then), and on another screen than the one it was built for.
+    if (!UpdateScale()) ApplyOutline();
 }
 
 }  // namespace tw::qt

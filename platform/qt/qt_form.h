@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/pixel_scale.h"
 #include "platform/ui.h"
 
 class QMenu;
 class QTimer;
 
 namespace tw::qt {
+
+namespace x11 {
+class PositionKeeper;
+}
 
 class QtLabel final : public QLabel, public Label {
 public:
@@ -48,27 +53,39 @@ public:
     Label& GetLabel(const std::string& name) override;
     void PopupMenu(const std::string& menuName) override;
 
-    // The window's outline: null for none (the full rectangle).
+    // The window's outline in picture pixels: null for none (the full rectangle).
     void SetOutline(RegionHandle outline, bool redraw);
     const Region* Outline() const { return outline_.get(); }
     QMenu* Menu(const std::string& name) const;
+    // What the window shows, in device pixels at the display scale it was
+    // last painted at: the background, the picture scaled without blending,
+    // and (where shapes are alpha) nothing outside the outline.
+    const QImage& Frame() const { return frame_; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    bool UpdateScale();  // true when it rescaled
+    void Rescale(PixelScale scale);
     void ApplyOutline();
 
     UiRuntime& runtime_;
     FormHandlers* handlers_ = nullptr;
+    std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
-    QImage image_;
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;
-    QRegion outlineRegion_;  // outline_ as Qt has it, made once per outline
+    QRegion outlineRegion_;  // outline_ as Qt's logical mask, made once per outline
+    // Remade on a change of outline or display scale, never per paint.
+    PixelScale scale_;
+    Region deviceOutline_;
+    QImage frame_;
+    std::unique_ptr<x11::PositionKeeper> positionKeeper_;
     std::map<std::string, QtLabel*> labels_;
     std::map<std::string, QMenu*> menus_;
     std::vector<std::pair<QTimer*, bool>> timers_;
@@ -76,5 +93,10 @@ private:
 
 QColor ToQColor(Colour colour);
 QRegion ToQRegion(const Region& region);
+
+// Where a dialog of a size (and a window manager's frame around it) stands
+// centred over a window and wholly on a screen's available area, as far as
+// it fits; all in logical pixels.
+QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen);
 
 }  // namespace tw::qt

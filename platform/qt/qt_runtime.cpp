@@ -1,11 +1,16 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "platform/errors.h"
+#include "platform/pixel_scale.h"
 #include "platform/qt/qt_form.h"
 
 namespace tw {
@@ -21,6 +26,23 @@ QMessageBox::Icon IconOf(int style) {
     }
 }
 
+// Centred over its owner and wholly on the owner's screen, as Windows opens
+// a message box. Qt's own placement works from the size the box had before
+// its text was laid out, so it opens too far up and to the left.
+class OwnedMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // the box takes its final size here, before it is mapped
+        const QWidget* owner = parentWidget();
+        if (owner == nullptr || !owner->isVisible() || owner->screen() == nullptr) return;
+        setGeometry(qt::CentredOver(owner->frameGeometry(), size(), frameGeometry().size() - size(),
+                                    owner->screen()->availableGeometry()));
+    }
+};
+
 class QtRuntime final : public UiRuntime {
 public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
@@ -28,7 +50,7 @@ public:
     void MsgBox(const std::string& prompt, int style, const std::string& title) override {
         QString text = QString::fromStdString(prompt);
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        QMessageBox box(IconOf(style), QString::fromStdString(title), text, QMessageBox::Ok, owner_);
+        OwnedMessageBox box(IconOf(style), QString::fromStdString(title), text, QMessageBox::Ok, owner_);
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
@@ -43,19 +65,59 @@ private:
     QPointer<QWidget> owner_;
 };
 
-void KeepPixelsOneToOne() {
-    // The picture must map one to one onto screen pixels, so the toolkit's
-    // own scaling is turned off whatever the desktop asks for.
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+// Qt takes any number for these, and a zero, negative or non-finite one
+// gives windows of no size or a crash: such a setting is dropped.
+bool UsableFactor(const QString& text) {
+    bool ok = false;
+    const double factor = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(factor) && factor > 0.0;
+}
+
+void DropUnusableScaleSettings() {
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR") && !UsableFactor(qEnvironmentVariable("QT_SCALE_FACTOR")))
+        qunsetenv("QT_SCALE_FACTOR");
+    // "1.5;2" or "HDMI-1=1.5;DP-1=2": every factor must be usable.
+    if (qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS")) {
+        const QStringList entries = qEnvironmentVariable("QT_SCREEN_SCALE_FACTORS").split(u';', Qt::SkipEmptyParts);
+        const bool usable = std::all_of(entries.begin(), entries.end(),
+                                        [](const QString& entry) { return UsableFactor(entry.section(u'=', -1)); });
+        if (!usable || entries.isEmpty()) qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    }
+}
+
+bool FitsPrimaryScreen(const FormLayout& layout) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return true;
+    const PixelScale scale(screen->devicePixelRatio());
+    const QSizeF device = QSizeF(screen->geometry().size()) * screen->devicePixelRatio();
+    return scale.Edge(layout.clientWidth) <= device.width() + 0.5 &&
+           scale.Edge(layout.clientHeight) <= device.height() + 0.5;
+}
+
+// Qt's display scale: the desktop's (Xft.dpi on X11, the output's scale on
+// Wayland) times the user's QT_SCALE_FACTOR / QT_SCREEN_SCALE_FACTORS. Qt
+// reads them once, when the application starts; a scale at which the window
+// would not fit the screen starts it again, first without the user's
+// factors, then at one to one.
+std::unique_ptr<QApplication> StartToolkit(int& argc, char** argv, const FormLayout& layout) {
+    DropUnusableScaleSettings();
+    auto app = std::make_unique<QApplication>(argc, argv);
+    if (FitsPrimaryScreen(layout)) return app;
+    app.reset();
     qunsetenv("QT_SCALE_FACTOR");
     qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    app = std::make_unique<QApplication>(argc, argv);
+    if (FitsPrimaryScreen(layout)) return app;
+    const double desktop = QGuiApplication::primaryScreen()->devicePixelRatio();
+    app.reset();
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(1.0 / desktop, 'g', 17));
+    return std::make_unique<QApplication>(argc, argv);
 }
 
 }  // namespace
 
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
-    KeepPixelsOneToOne();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = StartToolkit(argc, argv, layout);
     QApplication::setApplicationName(QStringLiteral("tallowind"));
     QtRuntime runtime;
 

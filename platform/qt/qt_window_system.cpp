@@ -32,20 +32,23 @@ bool StartX11Move(xcb_window_t window) {
         &std::free);
     if (!atom) return false;
 
-    const QPoint pointer = QCursor::pos();
+    // In device pixels, as the server has it: Qt's idea is in logical ones.
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> pointer(
+        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr), &std::free);
+    if (!pointer) return false;
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window;
     event.type = atom->atom;
-    event.data.data32[0] = static_cast<std::uint32_t>(pointer.x());
-    event.data.data32[1] = static_cast<std::uint32_t>(pointer.y());
+    event.data.data32[0] = static_cast<std::uint32_t>(pointer->root_x);
+    event.data.data32[1] = static_cast<std::uint32_t>(pointer->root_y);
     event.data.data32[2] = 8;  // _NET_WM_MOVERESIZE_MOVE
     event.data.data32[3] = 1;  // the left button
     event.data.data32[4] = 1;  // asked for by an application
     // The window manager grabs the pointer itself; our implicit grab would stop it.
     xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
     xcb_flush(connection);

@@ -181,6 +181,24 @@ TEST_F(QtFormTest, HandingARegionSetsTheWindowsMask) {
     EXPECT_EQ(form.Outline(), nullptr);
 }
 
+TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreen) {
+    struct Case {
+        const char* name;
+        QRect owner;
+        QSize frame;
+        QPoint expected;
+    };
+    const QRect screen(0, 0, 1024, 768);
+    const QSize box(346, 128);
+    for (const Case& c : {Case{"centred", QRect(420, 278, 183, 211), QSize(0, 0), QPoint(338, 319)},
+                          Case{"by the bottom right", QRect(841, 600, 183, 211), QSize(2, 21), QPoint(676, 619)},
+                          Case{"off the top left", QRect(-150, -90, 183, 211), QSize(2, 21), QPoint(0, 0)}}) {
+        EXPECT_EQ(qt::CentredOver(c.owner, box, c.frame, screen), QRect(c.expected, box)) << c.name;
+    }
+    EXPECT_EQ(qt::CentredOver(QRect(420, 278, 183, 211), QSize(2000, 900), QSize(), screen).topLeft(), QPoint(0, 0))
+        << "larger than the screen: its top left corner stays on it";
+}
+
 TEST_F(QtFormTest, TheMoveRequestDoesNothingWithoutTheLeftButton) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
