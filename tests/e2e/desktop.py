@@ -14,6 +14,7 @@ each reading sees a fresh registry.
 import atexit
 import ctypes
 import json
+import math
 import os
 import select
 import signal
@@ -45,8 +46,10 @@ class Checks:
         self.passed = 0
         self.failed = 0
         self.skipped = 0
+        self.prefix = ""  # names the setting a group of checks runs in
 
     def check(self, name, ok, detail=""):
+        name = self.prefix + name
         ok = bool(ok)
         if ok:
             self.passed += 1
@@ -190,6 +193,44 @@ def deepest_pixel(pixels):
     return best
 
 
+# ---------------------------------------------------------------- display scale
+# At scale s picture pixel x covers the device columns [edge(x), edge(x + 1)),
+# edge(x) = round(x * s) with halves rounded up, as the program maps them.
+
+def edge(x, scale):
+    return math.floor(x * scale + 0.5)
+
+
+def scale_rect(rect, scale):
+    x, y, w, h = rect
+    return (edge(x, scale), edge(y, scale),
+            edge(x + w, scale) - edge(x, scale), edge(y + h, scale) - edge(y, scale))
+
+
+def scale_point(point, scale):
+    """The middle device pixel of a picture pixel."""
+    return tuple(edge(v, scale) + (edge(v + 1, scale) - edge(v, scale)) // 2 for v in point)
+
+
+def window_size(scale):
+    return (edge(WINDOW_W, scale), edge(WINDOW_H, scale))
+
+
+def scale_picture(picture, scale):
+    """The picture as the program draws it at a display scale: nearest
+    neighbour through the same mapping, no colour blended."""
+    if scale == 1:
+        return picture
+    from PIL import Image
+    w, h = picture.size
+    columns = [x for x in range(w) for _ in range(edge(x + 1, scale) - edge(x, scale))]
+    rows = [y for y in range(h) for _ in range(edge(y + 1, scale) - edge(y, scale))]
+    px = picture.load()
+    scaled = Image.new("RGB", (len(columns), len(rows)))
+    scaled.putdata([px[x, y] for y in rows for x in columns])
+    return scaled
+
+
 def inside_rect(x, y, rect):
     rx, ry, rw, rh = rect
     return rx <= x < rx + rw and ry <= y < ry + rh
@@ -236,8 +277,9 @@ def parse_colour(text):
 class Desktop:
     """A private X display: Xvfb, optionally openbox and an accessibility bus."""
 
-    def __init__(self, window_manager=True, accessibility=False, backdrop="#00ff00"):
+    def __init__(self, window_manager=True, accessibility=False, backdrop="#00ff00", scale=1):
         self.window_manager = window_manager
+        self.scale = scale
         self.accessibility = accessibility
         self.backdrop_text = backdrop
         self.backdrop = parse_colour(backdrop)
@@ -264,6 +306,10 @@ class Desktop:
         self.runtime_dir = tempfile.mkdtemp(prefix="tw-e2e-")
         os.chmod(self.runtime_dir, 0o700)
         self._start_xvfb()
+        if self.scale != 1:
+            # What a desktop at that scale tells its programs (Qt reads it).
+            subprocess.run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
+                           text=True, env=self.env(), check=True)
         if self.window_manager:
             self._start_openbox()
         self.set_backdrop(self.backdrop_text)
@@ -526,6 +572,13 @@ class Desktop:
         except xerror.XError:
             return None
 
+    def frame_of(self, window_id):
+        """(left, top, right, bottom) on the screen of what holds a window:
+        its window manager's frame, border included, or the window itself."""
+        top = self.x.create_resource_object("window", self.top_level(window_id))
+        g = top.get_geometry()
+        return (g.x, g.y, g.x + g.width + 2 * g.border_width, g.y + g.height + 2 * g.border_width)
+
     def visible_windows_of(self, pid):
         return [w for w in self.windows_of(pid) if w["viewable"]]
 
@@ -594,11 +647,13 @@ class App:
 
     def main_window(self, timeout=10):
         """Waits for the program's mapped window of the gadget's size."""
+        size = window_size(self.desktop.scale)
+
         def find():
             if not self.alive():
                 return None
             for w in self.desktop.visible_windows_of(self.pid):
-                if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H) and not w["override_redirect"]:
+                if (w["width"], w["height"]) == size and not w["override_redirect"]:
                     return w
             return None
         return wait_until(find, timeout)
@@ -640,7 +695,7 @@ class App:
         return [node for node in tree if node["role"] == "alert"]
 
     def shot(self, window):
-        return self.desktop.screenshot(window["x"], window["y"], WINDOW_W, WINDOW_H)
+        return self.desktop.screenshot(window["x"], window["y"], *window_size(self.desktop.scale))
 
 
 # ---------------------------------------------------------------- accessibility

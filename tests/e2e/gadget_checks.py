@@ -9,8 +9,9 @@ its own script.
 import subprocess
 import time
 
-from desktop import (LABEL_RECTS, WINDOW_H, WINDOW_W, compare_shaped, deepest_pixel,
-                     describe_mismatches, enclosed_white_pixels, wait_until)
+from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
+                     describe_mismatches, enclosed_white_pixels, scale_picture, scale_point, scale_rect,
+                     wait_until, window_size)
 
 CATCHER_COLOUR = "#ff00ff"
 ABOUT_LINES = [
@@ -46,6 +47,8 @@ class Gadget:
     def __init__(self, desktop, app, window=None):
         self.desktop = desktop
         self.app = app
+        self.scale = desktop.scale
+        self.size = window_size(self.scale)
         self.id = None
         self.origin = None
         if window:
@@ -59,11 +62,13 @@ class Gadget:
         return self.app.position(self.id)
 
     def screen(self, point):
-        return (self.origin[0] + point[0], self.origin[1] + point[1])
+        """Where a point of the picture is on the screen."""
+        x, y = scale_point(point, self.scale)
+        return (self.origin[0] + x, self.origin[1] + y)
 
     def shot(self):
         x, y = self.position()
-        return self.desktop.screenshot(x, y, WINDOW_W, WINDOW_H)
+        return self.desktop.screenshot(x, y, *self.size)
 
     def looks_like(self, baseline):
         return same_image(self.shot(), baseline)
@@ -90,11 +95,14 @@ class Gadget:
 
 
 def check_shape(checks, desktop, gadget, picture):
+    """Every device pixel of a drawn picture pixel shows the picture, every
+    one of a white picture pixel shows the desktop (at any display scale)."""
     wrong = []
+    scaled = scale_picture(picture, gadget.scale)
+    labels = [scale_rect(r, gadget.scale) for r in LABEL_RECTS.values()]
 
     def matches():
-        wrong[:] = compare_shaped(gadget.shot(), picture, desktop.backdrop,
-                                  loose=list(LABEL_RECTS.values()))
+        wrong[:] = compare_shaped(gadget.shot(), scaled, desktop.backdrop, loose=labels)
         return not wrong
     wait_until(matches, gadget.shape_wait, gadget.poll)
     checks.check("the window is cut to the picture's outline", not wrong, describe_mismatches(wrong))
@@ -109,7 +117,7 @@ def check_hole_clicks(checks, desktop, gadget, picture, buttons, afterwards):
         return
     hole = deepest_pixel(holes)
     x, y = gadget.origin
-    catcher = desktop.make_catcher(x - 20, y - 20, WINDOW_W + 40, WINDOW_H + 40, CATCHER_COLOUR)
+    catcher = desktop.make_catcher(x - 20, y - 20, gadget.size[0] + 40, gadget.size[1] + 40, CATCHER_COLOUR)
     try:
         hx, hy = gadget.screen(hole)
         desktop.xdotool("mousemove", hx, hy)
@@ -199,6 +207,47 @@ def check_about(checks, desktop, gadget, baseline):
     checks.equal("the gadget has not moved", gadget.position(), start)
     checks.check("the gadget looks as before",
                  wait_until(lambda: gadget.looks_like(baseline), gadget.wait))
+
+
+def about_box_placement(checks, desktop, gadget):
+    """Opens About after a menu closed with Escape (as a user may), reads
+    where the box stands and closes it.  Returns (x, y) of its client area's
+    centre less the gadget's centre, and its frame's (left, top, right,
+    bottom); None if it did not open."""
+    gadget.right_click(PICTURE_POINT)
+    if gadget.popup(gadget.wait) is not None:
+        desktop.xdotool("key", "Escape")
+        wait_until(lambda: not gadget.app.popups(), gadget.wait)
+    if not gadget.menu_pick(["Down", "Return"]):
+        return None
+    found = wait_until(lambda: [w for w in desktop.visible_windows_of(gadget.app.pid)
+                                if w["id"] != gadget.id and not w["override_redirect"]], 5, gadget.poll)
+    if not found:
+        return None
+    box = found[0]
+    x, y = gadget.position()
+    offset = (box["x"] + box["width"] / 2 - x - gadget.size[0] / 2,
+              box["y"] + box["height"] / 2 - y - gadget.size[1] / 2)
+    frame = desktop.frame_of(box["id"])
+    desktop.xdotool("windowactivate", "--sync", box["id"])
+    desktop.xdotool("key", "Return")
+    wait_until(lambda: len(desktop.visible_windows_of(gadget.app.pid)) == 1, 5, gadget.poll)
+    return offset, frame
+
+
+def check_about_over_gadget(checks, desktop, gadget, label):
+    placement = about_box_placement(checks, desktop, gadget)
+    if not checks.check("%s: About opens after a menu closed with Escape" % label, placement):
+        return
+    offset, frame = placement
+    checks.check("%s: the About box is centred over the gadget" % label,
+                 max(abs(offset[0]), abs(offset[1])) <= 2, "off by %r" % (offset,))
+    checks.check("%s: the About box lies wholly on the screen" % label, on_screen(frame), frame)
+
+
+def on_screen(frame):
+    left, top, right, bottom = frame
+    return left >= 0 and top >= 0 and right <= SCREEN_W and bottom <= SCREEN_H
 
 
 def check_exit(checks, gadget, name):

@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """The real program under Xvfb + openbox: one centred, shaped window showing
 the picture, and the countdown captions at fixed instants of the wall clock.
+In every fresh start the toolkit knows where the window really is, so the
+About box opens centred over it.
 
 Usage: test_countdown_window.py PATH_TO_TALLOWIND
 With TW_SAVE_SCREENSHOT=<png> it also saves a screenshot for the README.
@@ -11,6 +13,8 @@ import sys
 
 from desktop import (CENTRED, LABEL_RECTS, WINDOW_H, WINDOW_W, Desktop, compare_shaped,
                      describe_mismatches, load_picture, run_test, wait_until)
+from gadget_checks import check_about_over_gadget
+from test_gadget import QtGadget
 
 # (wall clock, zone, Label1, Label2)
 INSTANTS = [
@@ -62,6 +66,15 @@ def check_captions(checks, app, expected, label):
     checks.equal("%s: captions" % label, seen or app.captions(), expected)
 
 
+def check_position_known(checks, app, window, label):
+    """A window manager reparents the window just after it is shown; the
+    toolkit's idea of its position (what dialogs are placed by) must still
+    be the server's."""
+    believed = [n["extents"][:2] for n in app.accessible() or [] if n["role"] == "filler"]
+    checks.equal("%s: the toolkit knows where the window is" % label, believed,
+                 [[window["x"], window["y"]]])
+
+
 def save_readme_screenshot(desktop, program, path):
     desktop.set_backdrop(README_BACKDROP)
     app = desktop.launch(program, fake_time=README_INSTANT[0], tz=README_INSTANT[1])
@@ -92,6 +105,8 @@ def main(checks):
                     continue
                 check_picture(checks, app, window, picture, label)
                 check_captions(checks, app, {"Label1": label1, "Label2": label2}, label)
+                check_position_known(checks, app, window, label)
+                check_about_over_gadget(checks, app.desktop, QtGadget(app.desktop, app, window), label)
             finally:
                 checks.check("%s: still running when closed" % label, app.alive())
                 app.stop()

@@ -1,0 +1,74 @@
+#!/usr/bin/python3
+"""The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
+with Xft.dpi 192 and 144): a window of the layout's size times the scale, cut
+to the picture's outline scaled without blending, the captions read as at
+100 %, the hole still clicking through, a drag moving the window by exactly
+the pointer's motion, and the About box over the gadget, also when the
+gadget stands in a corner of the screen.
+
+Usage: test_display_scale.py PATH_TO_TALLOWIND
+"""
+
+import os
+import sys
+
+from desktop import (SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test, wait_until,
+                     window_size)
+from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
+                           drag_back, on_screen)
+from test_gadget import INSTANT, QtGadget, check_hole
+
+SCALES = (2.0, 1.5)
+CAPTIONS = {"Label1": "16 days,", "Label2": "12 hours, 0 minutes and 0 seconds."}
+
+
+def check_area(checks, desktop, gadget, picture):
+    """What shows is the picture's drawn area times the scale squared."""
+    drawn = sum(1 for p in picture.getdata() if p != WHITE)
+    shown = sum(1 for p in gadget.shot().getdata() if p != desktop.backdrop)
+    ratio = shown / (drawn * gadget.scale ** 2)
+    checks.check("the shown area is the drawn area times %g" % gadget.scale ** 2,
+                 abs(ratio - 1) <= 0.01, "ratio %.4f" % ratio)
+
+
+def check_in_corner(checks, desktop, gadget):
+    corner = (SCREEN_W - gadget.size[0], SCREEN_H - gadget.size[1])
+    desktop.xdotool("windowmove", "--sync", gadget.id, *corner)
+    if not checks.equal("the gadget moves to the corner", gadget.wait_position(corner), corner):
+        return
+    gadget.origin = corner
+    placement = about_box_placement(checks, desktop, gadget)
+    checks.check("in the corner the About box lies wholly on the screen",
+                 placement and on_screen(placement[1]), placement)
+
+
+def check_scale(checks, program, picture, scale):
+    checks.prefix = "%d %%: " % round(scale * 100)
+    with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
+        app = desktop.launch(program, fake_time=INSTANT[0], tz=INSTANT[1])
+        window = app.main_window()
+        if not checks.check("a %dx%d window is mapped" % window_size(scale), window,
+                            desktop.program_log()):
+            return
+        gadget = QtGadget(desktop, app, window)
+        captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(app.captions()), 6, 0.1)
+        checks.equal("the captions read through the accessible tree", captions or app.captions(), CAPTIONS)
+        check_shape(checks, desktop, gadget, picture)
+        check_area(checks, desktop, gadget, picture)
+        check_hole(checks, desktop, gadget, picture)
+        start, _ = drag_away(checks, desktop, gadget)
+        drag_back(checks, desktop, gadget, start)
+        check_about_over_gadget(checks, desktop, gadget, "after a drag")
+        check_in_corner(checks, desktop, gadget)
+        app.stop()
+
+
+def main(checks):
+    program = os.path.abspath(sys.argv[1])
+    picture = load_picture()
+    for scale in SCALES:
+        check_scale(checks, program, picture, scale)
+
+
+if __name__ == "__main__":
+    run_test(main)
