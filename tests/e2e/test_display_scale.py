@@ -4,7 +4,9 @@ with Xft.dpi 192 and 144): a window of the layout's size times the scale, cut
 to the picture's outline scaled without blending, the captions read as at
 100 %, the hole still clicking through, a drag moving the window by exactly
 the pointer's motion, and the About box over the gadget, also when the
-gadget stands in a corner of the screen.
+gadget stands in a corner of the screen.  A QT_SCALE_FACTOR the program
+cannot honour (zero, not a number, or too large for the screen) leaves it at
+the desktop's scale.
 
 Usage: test_display_scale.py PATH_TO_TALLOWIND
 """
@@ -19,6 +21,7 @@ from gadget_checks import (about_box_placement, check_about_over_gadget, check_s
 from test_gadget import INSTANT, QtGadget, check_hole
 
 SCALES = (2.0, 1.5)
+UNUSABLE_FACTORS = ("0", "-1", "abc", "50")
 CAPTIONS = {"Label1": "16 days,", "Label2": "12 hours, 0 minutes and 0 seconds."}
 
 
@@ -42,6 +45,16 @@ def check_in_corner(checks, desktop, gadget):
                  placement and on_screen(placement[1]), placement)
 
 
+def check_unusable_factors(checks, desktop, program, picture):
+    for factor in UNUSABLE_FACTORS:
+        app = desktop.launch(program, extra_env={"QT_SCALE_FACTOR": factor})
+        window = app.main_window()
+        if checks.check("QT_SCALE_FACTOR=%s: a window at the desktop's scale" % factor, window,
+                        "windows %r" % desktop.visible_windows_of(app.pid)):
+            check_shape(checks, desktop, QtGadget(desktop, app, window), picture)
+        app.stop()
+
+
 def check_scale(checks, program, picture, scale):
     checks.prefix = "%d %%: " % round(scale * 100)
     with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
@@ -61,6 +74,8 @@ def check_scale(checks, program, picture, scale):
         check_about_over_gadget(checks, desktop, gadget, "after a drag")
         check_in_corner(checks, desktop, gadget)
         app.stop()
+        if scale == SCALES[0]:
+            check_unusable_factors(checks, desktop, program, picture)
 
 
 def main(checks):
