@@ -2,32 +2,41 @@
 # Measures the Linux program on its own Xvfb + openbox desktop:
 #   start-up time from spawn to the first shaped frame on screen (median of 5),
 #   idle CPU over a quiet spell, and peak and resident memory at the end.
-# Usage: scripts/measure.sh [path-to-tallowind] [idle-seconds (default 60)]
+# Usage: scripts/measure.sh [--scale S] [path-to-tallowind] [idle-seconds (default 60)]
+#   --scale S: the desktop's display scale (Xft.dpi 96 * S), 1 by default.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+scale=1
+if [[ ${1:-} == --scale ]]; then
+  scale=${2:?--scale needs a value}
+  shift 2
+fi
 program=$(realpath "${1:-$here/../build/release/tallowind}")
 idle=${2:-60}
 [[ -x $program ]] || { echo "no program at $program" >&2; exit 2; }
 [[ $idle =~ ^[0-9]+([.][0-9]+)?$ ]] || { echo "idle seconds must be a number" >&2; exit 2; }
+[[ $scale =~ ^[0-9]+([.][0-9]+)?$ ]] || { echo "the scale must be a number" >&2; exit 2; }
 
-exec /usr/bin/python3 - "$program" "$idle" "$here/../tests/e2e" <<'PYTHON'
+exec /usr/bin/python3 - "$program" "$idle" "$here/../tests/e2e" "$scale" <<'PYTHON'
 import os
 import statistics
 import sys
 import time
 
-program, idle, harness = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+program, idle, harness, scale = sys.argv[1], float(sys.argv[2]), sys.argv[3], float(sys.argv[4])
 sys.path.insert(0, harness)
-from desktop import (CENTRED, LABEL_RECTS, WHITE, WINDOW_H, WINDOW_W, Desktop, load_picture,
-                     spawn, stop)
+from desktop import (LABEL_RECTS, WHITE, Desktop, load_picture, scale_picture, scale_rect, spawn,
+                     stop, window_size)
+
+WINDOW_W, WINDOW_H = window_size(scale)
 
 RUNS = 5
 TIMEOUT = 20.0
 
 
 def blank_labels(image):
-    for x, y, w, h in LABEL_RECTS.values():
+    for x, y, w, h in (scale_rect(r, scale) for r in LABEL_RECTS.values()):
         image.paste((0, 0, 0), (x, y, x + w, y + h))
     return image
 
@@ -36,7 +45,7 @@ def expected_frame(backdrop):
     """The window's area as the shaped window shows it; the labels' text
     changes from "Loading" to the count, so their rectangles are left out."""
     from PIL import Image
-    picture = load_picture()
+    picture = scale_picture(load_picture(), scale)
     frame = Image.new("RGB", (WINDOW_W, WINDOW_H), backdrop)
     mask = Image.new("L", picture.size, 0)
     mask.putdata([0 if p == WHITE else 255 for p in picture.getdata()])
@@ -45,14 +54,18 @@ def expected_frame(backdrop):
 
 
 def startup_ms(desktop, want):
+    """Time from spawn to the first shaped frame, and where the window is."""
     env = desktop.env()
     t0 = time.monotonic()
     app = spawn([program], env=env)
+    at = None
     try:
         while time.monotonic() - t0 < TIMEOUT:
-            shot = desktop.screenshot(CENTRED[0], CENTRED[1], WINDOW_W, WINDOW_H)
-            if blank_labels(shot).tobytes() == want:
-                return (time.monotonic() - t0) * 1000.0, app
+            if at is None:
+                at = next(((w["x"], w["y"]) for w in desktop.visible_windows_of(app.pid)
+                           if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H)), None)
+            elif blank_labels(desktop.screenshot(at[0], at[1], WINDOW_W, WINDOW_H)).tobytes() == want:
+                return (time.monotonic() - t0) * 1000.0, app, at
             if app.poll() is not None:
                 raise SystemExit("the program ended with status %r" % app.returncode)
             time.sleep(0.002)
@@ -76,7 +89,7 @@ def status_kib(pid, key):
     return 0
 
 
-with Desktop(window_manager=True, backdrop="#00ff00") as desktop:
+with Desktop(window_manager=True, backdrop="#00ff00", scale=scale) as desktop:
     want = expected_frame(desktop.backdrop)
     times = []
     app = None
@@ -85,10 +98,10 @@ with Desktop(window_manager=True, backdrop="#00ff00") as desktop:
             stop(app)
             # Let the screen go back to the bare desktop before the next start.
             deadline = time.monotonic() + TIMEOUT
-            while desktop.screenshot(CENTRED[0] + 90, CENTRED[1] + 70, 1, 1).getpixel((0, 0)) \
+            while desktop.screenshot(at[0] + WINDOW_W // 2, at[1] + WINDOW_H // 3, 1, 1).getpixel((0, 0)) \
                     != desktop.backdrop and time.monotonic() < deadline:
                 time.sleep(0.01)
-        ms, app = startup_ms(desktop, want)
+        ms, app, at = startup_ms(desktop, want)
         times.append(ms)
 
     time.sleep(1.0)  # past the first ticks and repaints
@@ -107,7 +120,7 @@ rows = [
     ("peak memory (VmHWM)", "%.1f MiB" % (hwm / 1024.0)),
     ("resident memory at the end (VmRSS)", "%.1f MiB" % (rss / 1024.0)),
 ]
-print("program: %s" % program)
+print("program: %s, display scale %g" % (program, scale))
 width = max(len(r[0]) for r in rows)
 print("%-*s  %s" % (width, "measure", "value"))
 print("%s  %s" % ("-" * width, "-" * 24))
