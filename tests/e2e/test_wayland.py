@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""Smoke test of the program as a native Wayland client of a headless weston:
-it makes a toplevel, commits a buffer of the window's size to it, sets the
-picture's outline as its input region, and keeps running.
+"""Smoke test of the program as a native Wayland client of a headless weston,
+with the output at scale 1 and at scale 2: it makes a toplevel, commits a
+buffer of the window's size times the output's scale to it (and says so
+with the buffer scale), sets the picture's outline as its input region in
+surface coordinates, and keeps running.
 
 Usage: test_wayland.py PATH_TO_TALLOWIND
 """
@@ -14,9 +16,10 @@ import sys
 import tempfile
 import time
 
-from desktop import WHITE, WINDOW_H, WINDOW_W, load_picture, run_test, spawn, stop, wait_until
+from desktop import WHITE, load_picture, run_test, spawn, stop, wait_until, window_size
 
 RUN_FOR = 2.0
+OUTPUT_SCALES = (1, 2)
 # The protocol log pads its millisecond stamp with blanks ("[  99143.385]")
 # whenever the stamp has fewer than seven digits.
 CALL = re.compile(r"^\[\s*[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
@@ -47,7 +50,7 @@ class ClientState:
     def __init__(self, calls):
         self.errors = []
         regions, buffers, xdg_surfaces = {}, {}, {}
-        attached, committed, input_regions = {}, {}, {}
+        attached, committed, input_regions, buffer_scales = {}, {}, {}, {}
         self.toplevel_surface = None
         for outgoing, interface, oid, name, args in calls:
             if not outgoing:
@@ -76,6 +79,8 @@ class ClientState:
                 elif name == "commit" and attached[oid] is not None:
                     committed[oid].append(attached[oid])
                     attached[oid] = None
+                elif name == "set_buffer_scale":
+                    buffer_scales[oid] = int(args)
                 elif name == "set_input_region":
                     ids = object_ids(args, "wl_region")
                     input_regions[oid] = set(regions.get(ids[0], set())) if ids else None
@@ -83,16 +88,18 @@ class ClientState:
         self.committed_buffers = committed.get(self.toplevel_surface, [])
         # the input region last set on it, as a set of (x, y)
         self.input_region = input_regions.get(self.toplevel_surface)
+        self.buffer_scale = buffer_scales.get(self.toplevel_surface, 1)
 
 
-def start_weston(runtime_dir, socket):
+def start_weston(runtime_dir, socket, scale):
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir)
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
     log = open(os.path.join(runtime_dir, "weston.log"), "wb")
     try:
         weston = spawn(["weston", "--backend=headless-backend.so", "--socket=" + socket,
-                        "--idle-time=0", "--no-config", "--width=1024", "--height=768"],
+                        "--idle-time=0", "--no-config", "--width=1024", "--height=768",
+                        "--scale=%d" % scale],
                        env=env, stdout=log, stderr=log)
     finally:
         log.close()
@@ -106,53 +113,61 @@ def start_weston(runtime_dir, socket):
     return weston, None
 
 
+def check_client(checks, program, runtime_dir, socket, scale):
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir, WAYLAND_DISPLAY=socket,
+               QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="1")
+    for name in ("DISPLAY", "LD_PRELOAD", "FAKETIME", "DBUS_SESSION_BUS_ADDRESS", "QT_SCALE_FACTOR",
+                 "QT_SCREEN_SCALE_FACTORS"):
+        env.pop(name, None)
+    log_path = os.path.join(runtime_dir, "client-%d.log" % scale)
+    with open(log_path, "wb") as log:
+        app = spawn([program], env=env, stdout=subprocess.DEVNULL, stderr=log)
+    time.sleep(RUN_FOR)
+    checks.check("the program is still running after %.0f s" % RUN_FOR, app.poll() is None,
+                 "exit status %r" % app.poll())
+    stop(app)
+    with open(log_path, errors="replace") as f:
+        text = f.read()
+    state = ClientState(parse_protocol_log(text))
+
+    checks.equal("no protocol error", state.errors, [])
+    checks.check("it makes an xdg_toplevel", state.toplevel_surface is not None,
+                 "no get_toplevel in %d log lines" % len(text.splitlines()))
+    size = window_size(scale)
+    checks.check("it commits a %dx%d buffer to the toplevel's surface" % size,
+                 size in state.committed_buffers, "committed %r" % state.committed_buffers[:5])
+    checks.equal("its buffer scale is the output's", state.buffer_scale, scale)
+    picture = load_picture()
+    px = picture.load()
+    outline = {(x, y) for y in range(picture.size[1]) for x in range(picture.size[0])
+               if px[x, y] != WHITE}
+    region = state.input_region or set()
+    checks.check("its input region is the picture's outline", region == outline,
+                 "%d pixels set, %d expected, %d extra, %d missing"
+                 % (len(region), len(outline), len(region - outline), len(outline - region)))
+
+
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     if shutil.which("weston") is None:
         checks.skip("Wayland smoke test", "weston is not installed")
         return
-    runtime_dir = tempfile.mkdtemp(prefix="tw-wayland-")
-    os.chmod(runtime_dir, 0o700)
-    socket = "tw-e2e-%d" % os.getpid()
-    weston = None
-    try:
-        weston, why = start_weston(runtime_dir, socket)
-        if weston is None:
-            checks.skip("Wayland smoke test", why)
-            return
-        env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir, WAYLAND_DISPLAY=socket,
-                   QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="1")
-        for name in ("DISPLAY", "LD_PRELOAD", "FAKETIME", "DBUS_SESSION_BUS_ADDRESS"):
-            env.pop(name, None)
-        log_path = os.path.join(runtime_dir, "client.log")
-        with open(log_path, "wb") as log:
-            app = spawn([program], env=env, stdout=subprocess.DEVNULL, stderr=log)
-        time.sleep(RUN_FOR)
-        checks.check("the program is still running after %.0f s" % RUN_FOR, app.poll() is None,
-                     "exit status %r" % app.poll())
-        stop(app)
-        with open(log_path, errors="replace") as f:
-            text = f.read()
-        state = ClientState(parse_protocol_log(text))
-
-        checks.equal("no protocol error", state.errors, [])
-        checks.check("it makes an xdg_toplevel", state.toplevel_surface is not None,
-                     "no get_toplevel in %d log lines" % len(text.splitlines()))
-        checks.check("it commits a %dx%d buffer to the toplevel's surface" % (WINDOW_W, WINDOW_H),
-                     (WINDOW_W, WINDOW_H) in state.committed_buffers,
-                     "committed %r" % state.committed_buffers[:5])
-        picture = load_picture()
-        px = picture.load()
-        outline = {(x, y) for y in range(picture.size[1]) for x in range(picture.size[0])
-                   if px[x, y] != WHITE}
-        region = state.input_region or set()
-        checks.check("its input region is the picture's outline", region == outline,
-                     "%d pixels set, %d expected, %d extra, %d missing"
-                     % (len(region), len(outline), len(region - outline), len(outline - region)))
-    finally:
-        if weston is not None:
-            stop(weston)
-        shutil.rmtree(runtime_dir, ignore_errors=True)
+    for scale in OUTPUT_SCALES:
+        checks.prefix = "output scale %d: " % scale
+        runtime_dir = tempfile.mkdtemp(prefix="tw-wayland-")
+        os.chmod(runtime_dir, 0o700)
+        socket = "tw-e2e-%d" % os.getpid()
+        weston = None
+        try:
+            weston, why = start_weston(runtime_dir, socket, scale)
+            if weston is None:
+                checks.skip("Wayland smoke test", why)
+                continue
+            check_client(checks, program, runtime_dir, socket, scale)
+        finally:
+            if weston is not None:
+                stop(weston)
+            shutil.rmtree(runtime_dir, ignore_errors=True)
 
 
 if __name__ == "__main__":
