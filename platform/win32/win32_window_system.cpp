@@ -1,32 +1,77 @@
 // Window-region services over user32/gdi32. The region engine already holds
 // the rectangles in the form GDI keeps, so the RGNDATA bytes go straight to
-// ExtCreateRegion.
+// ExtCreateRegion. Regions arrive in picture pixels and reach the window at
+// its display scale.
 // Our headers come before <windows.h>: it defines WM_NCLBUTTONDOWN and
 // HTCAPTION as macros, which would rewrite the declarations in ours.
 #include "platform/errors.h"
 #include "platform/window_system.h"
-
-#include <windows.h>
+#include "platform/win32/window_region.h"
+#include "platform/win32/gdi_handles.h"
 
 namespace tw {
+
+namespace win32 {
+
+void ApplyWindowRegion(HWND window, const Region* deviceRegion, bool redraw) {
+    if (deviceRegion == nullptr) {
+        ::SetWindowRgn(window, nullptr, redraw ? TRUE : FALSE);
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = EncodeRegionData(*deviceRegion);
+    HRGN hrgn = ::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()),
+                                  reinterpret_cast<const RGNDATA*>(bytes.data()));
+    if (hrgn == nullptr) throw ClassicError(err::kOutOfMemory);
+    // On success the system owns the region and frees it with the window.
+    if (!::SetWindowRgn(window, hrgn, redraw ? TRUE : FALSE)) ::DeleteObject(hrgn);
+}
+
+UINT SetOutlineMessage() {
+    static const UINT message = ::RegisterWindowMessageW(L"Tallowind.SetOutline");
+    return message;
+}
+
+PixelScale ScaleOf(HWND window) {
+    // Windows 10 1607 and later; before that the whole desktop has one dpi.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0) return PixelScale::FromDpi(static_cast<int>(dpi));
+    }
+    const WindowDc screen(nullptr);
+    return PixelScale::FromDpi(screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : kLayoutDpi);
+}
+
+}  // namespace win32
 
 namespace {
 
 HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
+bool OfThisProcess(HWND window) {
+    DWORD process = 0;
+    return ::GetWindowThreadProcessId(window, &process) != 0 && process == ::GetCurrentProcessId();
+}
+
 class Win32WindowSystem final : public WindowSystem {
 public:
     void SetWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
-        if (!region) {
-            ::SetWindowRgn(ToHwnd(window), nullptr, redraw ? TRUE : FALSE);
+        const HWND hwnd = ToHwnd(window);
+        // Our own window keeps the outline and maps it at its scale, now and
+        // after the scale changes; the pointer only makes sense in-process.
+        if (OfThisProcess(hwnd) && ::SendMessageW(hwnd, win32::SetOutlineMessage(), redraw ? TRUE : FALSE,
+                                                  reinterpret_cast<LPARAM>(region.get()))) {
+            (void)region.release();
             return;
         }
-        const std::vector<std::uint8_t> bytes = EncodeRegionData(*region);
-        HRGN hrgn = ::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()),
-                                      reinterpret_cast<const RGNDATA*>(bytes.data()));
-        if (hrgn == nullptr) throw ClassicError(err::kOutOfMemory);
-        // On success the system owns the region and frees it with the window.
-        if (!::SetWindowRgn(ToHwnd(window), hrgn, redraw ? TRUE : FALSE)) ::DeleteObject(hrgn);
+        if (!region) {
+            win32::ApplyWindowRegion(hwnd, nullptr, redraw);
+            return;
+        }
+        const Region device = ScaleRegion(*region, win32::ScaleOf(hwnd));
+        win32::ApplyWindowRegion(hwnd, &device, redraw);
     }
 
     void ReleaseCapture() override { ::ReleaseCapture(); }
@@ -35,8 +80,7 @@ public:
                                std::intptr_t lParam) override {
         // With the left button already up, the system's move loop would
         // follow the pointer until some later click.
-        if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION &&
-            ::GetKeyState(VK_LBUTTON) >= 0) {
+        if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION && ::GetKeyState(VK_LBUTTON) >= 0) {
             return 0;
         }
         return ::SendMessageA(ToHwnd(window), message, wParam, lParam);

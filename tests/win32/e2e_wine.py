@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """tallowind.exe as a person uses it, under Wine, Xvfb and openbox: the
 shaped window, clicks through the cut-out hole, dragging, the live captions,
-the pop-up menu, the About box and Exit.  Wine offers no accessibility tree,
+the pop-up menu, the About box and Exit; then on a 200 % desktop (LogPixels
+192) the window, its shape, the hole and the About box again.  Wine offers no accessibility tree,
 so captions and message-box texts are read by a small Windows program
 (wine_readout.exe) running in the same Wine session.
 
@@ -22,8 +23,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from desktop import (CENTRED, LABEL_RECTS, App, Desktop, inside_rect,  # noqa: E402
-                     load_picture, run_test, spawn, wait_until)
+from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, App, Desktop, inside_rect,  # noqa: E402
+                     load_picture, run_test, scale_rect, spawn, wait_until, window_size)
 from gadget_checks import (Gadget, check_about, check_exit, check_hole_clicks,  # noqa: E402
                            check_labels_inert, check_menu_no_move, check_shape, drag_away,
                            drag_back)
@@ -50,6 +51,14 @@ class WinePrefix:
             env = dict(os.environ, **env)
             env.pop("DISPLAY", None)
         return env
+
+    def set_dpi(self, dpi):
+        """The display scale Windows programs in this prefix start at."""
+        env = dict(os.environ, **self.env(headless=True))
+        subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                        "REG_DWORD", "/d", str(dpi), "/f"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=True)
+        self.wait_idle()
 
     def wait_idle(self):
         # A session left from an earlier test holds another display: let it end.
@@ -88,7 +97,7 @@ class WineGadget(Gadget):
 
     def looks_like(self, baseline):
         # The captions count down live: only the rest must stay the same.
-        return same_outside_labels(self.shot(), baseline)
+        return same_outside_labels(self.shot(), baseline, self.scale)
 
     def inspect(self):
         """The Wine session's visible top-level windows, with their controls."""
@@ -103,7 +112,7 @@ class WineGadget(Gadget):
             found = {}
             for child in window["children"]:
                 for name, rect in LABEL_RECTS.items():
-                    if child["class"] == "Static" and child["rect"] == list(rect):
+                    if child["class"] == "Static" and child["rect"] == list(scale_rect(rect, self.scale)):
                         found[name] = child["text"]
             return found
         return {}
@@ -118,16 +127,22 @@ class WineGadget(Gadget):
                 [c["text"] for c in controls if c["class"] == "Button"])
 
 
-def same_outside_labels(a, b):
+def same_outside_labels(a, b, scale):
     if a.size != b.size:
         return False
     pa, pb = a.load(), b.load()
+    labels = [scale_rect(r, scale) for r in LABEL_RECTS.values()]
     return all(pa[x, y] == pb[x, y] for y in range(a.size[1]) for x in range(a.size[0])
-               if not any(inside_rect(x, y, r) for r in LABEL_RECTS.values()))
+               if not any(inside_rect(x, y, r) for r in labels))
+
+
+def centred(scale):
+    w, h = window_size(scale)
+    return ((SCREEN_W - w) // 2, (SCREEN_H - h) // 2)
 
 
 def check_start(checks, gadget):
-    checks.equal("the window is centred on the screen", gadget.origin, CENTRED)
+    checks.equal("the window is centred on the screen", gadget.origin, centred(gadget.scale))
     captions = wait_until(lambda: gadget.captions() if len(gadget.captions()) == 2 else None, 5, 0.2)
     captions = captions or {}
     for name, pattern in CAPTION_PATTERNS.items():
@@ -153,25 +168,48 @@ def check_drag(checks, desktop, gadget):
     drag_back(checks, desktop, gadget, start)
 
 
+def check_at_100(checks, prefix, exe, inspector, picture):
+    with Desktop(window_manager=True) as desktop:
+        gadget = WineGadget(desktop, prefix, exe, inspector)
+        if not checks.check("the window is mapped", gadget.find_window()):
+            return
+        check_start(checks, gadget)
+        check_shape(checks, desktop, gadget, picture)
+        baseline = gadget.shot()
+        check_hole(checks, desktop, gadget, picture)
+        check_drag(checks, desktop, gadget)
+        check_labels_inert(checks, desktop, gadget)
+        check_menu_no_move(checks, desktop, gadget, baseline)
+        check_about(checks, desktop, gadget, baseline)
+        check_exit(checks, gadget, "Exit ends the process with status 0")
+        gadget.app.stop()
+
+
+def check_at_200(checks, prefix, exe, inspector, picture):
+    """Sized from the monitor's dpi at creation, centred on it, everything
+    drawn at twice the size; Windows places the message box itself."""
+    checks.prefix = "200 %: "
+    prefix.set_dpi(192)
+    with Desktop(window_manager=True, scale=2) as desktop:
+        gadget = WineGadget(desktop, prefix, exe, inspector)
+        if not checks.check("a %dx%d window is mapped" % window_size(2), gadget.find_window()):
+            return
+        check_start(checks, gadget)
+        check_shape(checks, desktop, gadget, picture)
+        baseline = gadget.shot()
+        check_hole(checks, desktop, gadget, picture)
+        check_about(checks, desktop, gadget, baseline)
+        gadget.app.stop()
+
+
 def main(checks):
     exe, inspector = (os.path.abspath(p) for p in sys.argv[1:3])
     picture = load_picture()
     prefix = WinePrefix()
     try:
-        with Desktop(window_manager=True) as desktop:
-            gadget = WineGadget(desktop, prefix, exe, inspector)
-            if not checks.check("the window is mapped", gadget.find_window()):
-                return
-            check_start(checks, gadget)
-            check_shape(checks, desktop, gadget, picture)
-            baseline = gadget.shot()
-            check_hole(checks, desktop, gadget, picture)
-            check_drag(checks, desktop, gadget)
-            check_labels_inert(checks, desktop, gadget)
-            check_menu_no_move(checks, desktop, gadget, baseline)
-            check_about(checks, desktop, gadget, baseline)
-            check_exit(checks, gadget, "Exit ends the process with status 0")
-            gadget.app.stop()
+        check_at_100(checks, prefix, exe, inspector, picture)
+        prefix.wait_idle()
+        check_at_200(checks, prefix, exe, inspector, picture)
     finally:
         prefix.wait_idle()
         prefix.close()

@@ -1,5 +1,6 @@
 // The desktop window system over user32: regions reach the window as GDI holds
 // them, and the caption-drag message only goes out while the left button is down.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -7,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "app/frmMain_layout.h"
+#include "platform/pixel_scale.h"
 #include "platform/region.h"
 #include "platform/window_system.h"
+#include "platform/win32/win32_form.h"
+#include "shaping/colour_key_scan.h"
 #include "win32_test_support.h"
 
 namespace tw {
@@ -113,6 +118,69 @@ TEST(WindowSystem, CaptionDragGoesOutOnlyWhileTheLeftButtonIsDown) {
     EXPECT_EQ(TestWindow::CaptionDrags(), 1);
 
     EXPECT_EQ(system.SendMessageA(window.Handle(), kSumMessage, 5, 7), 12) << "others pass as they are";
+}
+
+BOOL CALLBACK AddChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+// The labels' controls, top one first.
+std::vector<HWND> LabelsOf(HWND window) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
+    std::sort(children.begin(), children.end(), [](HWND a, HWND b) {
+        RECT ra{}, rb{};
+        ::GetWindowRect(a, &ra);
+        ::GetWindowRect(b, &rb);
+        return ra.top < rb.top;
+    });
+    return children;
+}
+
+RECT ClientRectIn(HWND control, HWND parent) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+LONG FontHeight(HWND control) {
+    LOGFONTW font{};
+    const auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    ::GetObjectW(handle, sizeof font, &font);
+    return font.lfHeight;
+}
+
+// Wine gives every monitor one dpi and never sends WM_DPICHANGED, so the
+// test sends it: the window takes the suggested rectangle, and its outline,
+// labels and their fonts follow the new scale.
+TEST(WindowSystem, TheGadgetFollowsADpiChange) {
+    win32::Win32Form form(frmMainLayout());
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
+    form.Create();
+    const Region outline = *CreateRegionFromPicture(form.Picture(), 0x00FFFFFF);
+    DesktopWindowSystem().SetWindowRgn(form.hWnd(), std::make_unique<Region>(outline), false);
+
+    for (const int dpi : {96, 144, 192}) {
+        const PixelScale scale = PixelScale::FromDpi(dpi);
+        const RECT suggested{40, 30, 40 + scale.Edge(183), 30 + scale.Edge(211)};
+        ::SendMessageW(form.Hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+        RECT placed{};
+        ::GetWindowRect(form.Hwnd(), &placed);
+        EXPECT_TRUE(::EqualRect(&placed, &suggested)) << dpi;
+        int kind = 0;
+        EXPECT_EQ(WindowRegionData(form.Hwnd(), &kind), EncodeRegionData(ScaleRegion(outline, scale))) << dpi;
+
+        const std::vector<HWND> labels = LabelsOf(form.Hwnd());
+        ASSERT_EQ(labels.size(), 2u);
+        const RECT label1 = ClientRectIn(labels[0], form.Hwnd());
+        const RECT expected1{scale.Edge(24), scale.Edge(120), scale.Edge(153), scale.Edge(137)};
+        EXPECT_TRUE(::EqualRect(&label1, &expected1)) << dpi;
+        EXPECT_EQ(FontHeight(labels[0]), -scale.Edge(13)) << dpi;
+        EXPECT_EQ(FontHeight(labels[1]), -scale.Edge(11)) << dpi;
+    }
 }
 
 TEST(WindowSystem, ReleaseCaptureEndsOurCapture) {

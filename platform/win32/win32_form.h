@@ -1,0 +1,94 @@
+// The main window over plain Win32: one top-level window built from the
+// layout, STATIC child controls for labels, SetTimer for timers and a pop-up
+// menu. The layout's pixels are 96-dpi pixels: the window, its picture, its
+// labels, their fonts and its outline follow the display scale of the
+// monitor the window is on (the manifest declares per-monitor awareness).
+// Internal to the adapter; tests drive it through its window.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/layout.h"
+#include "platform/picture.h"
+#include "platform/pixel_scale.h"
+#include "platform/ui.h"
+
+// After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
+// macros, which would rewrite the declarations in window_system.h.
+#include "platform/win32/gdi_handles.h"
+
+namespace tw::win32 {
+
+class Win32Label;
+struct PopupMenuEntry;
+
+class Win32Form final : public Form, public UiRuntime {
+public:
+    explicit Win32Form(const FormLayout& layout);
+    ~Win32Form() override;
+    Win32Form(const Win32Form&) = delete;
+    Win32Form& operator=(const Win32Form&) = delete;
+
+    // Builds the window, hidden, sized for the display scale of its monitor
+    // and centred on that monitor.
+    void Create();
+    // Raises load, shows the window and pumps messages until it is gone.
+    int Run(const HandlersFactory& makeHandlers);
+
+    HWND Hwnd() const { return hwnd_; }
+    PixelScale Scale() const { return scale_; }
+
+    // --- Form
+    const tw::Picture& Picture() const override { return *picture_; }
+    WindowHandle hWnd() const override { return reinterpret_cast<WindowHandle>(hwnd_); }
+    Label& GetLabel(const std::string& name) override;
+    void PopupMenu(const std::string& menuName) override;
+
+    // --- UiRuntime
+    void MsgBox(const std::string& prompt, int style, const std::string& title) override;
+    [[noreturn]] void End(int exitStatus) override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+    template <class Call>
+    void Raise(Call&& call);
+    RuntimeError NoSuchMember() const;
+
+    void BuildLabels(HINSTANCE instance);
+    void BuildMenus();
+    void StartTimers();
+    void Rescale(PixelScale scale);
+    void ApplyOutline();
+
+    void OnPaint();
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    void OnTimer(WPARAM id);
+    void OnMouseDown(std::int16_t button, WPARAM keys, LPARAM position);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    LRESULT OnSetOutline(LPARAM region);
+
+    const FormLayout& layout_;
+    std::shared_ptr<const Bitmap> bitmap_;
+    std::unique_ptr<BitmapPicture> picture_;
+    UniqueBrush ownedBackground_;
+    HBRUSH background_ = nullptr;
+    std::vector<std::unique_ptr<Win32Label>> labels_;
+    std::vector<PopupMenuEntry> menus_;
+    std::vector<std::string> menuItemNames_;
+    std::unique_ptr<FormHandlers> handlers_;
+    HWND hwnd_ = nullptr;
+
+    // In picture pixels as handed over; shown scaled.
+    RegionHandle outline_;
+    // Remade when the display scale changes, never per paint.
+    PixelScale scale_;
+    UniqueBitmap pictureBitmap_;
+    SIZE pictureSize_{};
+};
+
+}  // namespace tw::win32
