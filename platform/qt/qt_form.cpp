@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -269,17 +270,18 @@ void QtForm::ApplyOutline() {
                       scale_.Edge(width()), scale_.Edge(height()));
         return;
     }
-    // Elsewhere (Wayland) the mask is the input region, in the surface's
-    // coordinates: picture pixels whenever the compositor does the scaling.
-    if (!outline_) {
-        clearMask();
-    } else if (outline_->IsEmpty()) {
-        // Qt reads an empty mask as "no mask"; a mask wholly outside the
-        // window shows nothing and takes no clicks, as an empty outline must.
-        setMask(QRegion(-1, -1, 1, 1));
-    } else {
-        setMask(outlineRegion_);
-    }
+    // Elsewhere (Wayland) the outline is the surface's input region, which
+    // Qt maps to the surface's pixels; what shows is the frame's alpha, so
+    // the widget itself has no mask to clip its painting by.
+    if (QWindow* window = windowHandle()) window->setMask(InputRegion());
+}
+
+QRegion QtForm::InputRegion() const {
+    if (!outline_) return {};
+    // Qt reads an empty mask as "no mask"; a mask wholly outside the window
+    // takes no clicks, as an empty outline must.
+    if (outline_->IsEmpty()) return QRegion(-1, -1, 1, 1);
+    return outlineRegion_;
 }
 
 void QtForm::paintEvent(QPaintEvent*) {
@@ -307,6 +309,10 @@ void QtForm::showEvent(QShowEvent* event) {
     // The surface may be made anew on show (Wayland forgets its input
     // region then), and on another screen than the one it was built for.
     if (!UpdateScale()) ApplyOutline();
+    // Qt's Wayland backend gives a new surface the input region as it was
+    // set, unmapped to the surface's pixels; once the surface is there,
+    // handing it over again has Qt map it.
+    if (x11::Connection() == nullptr) QTimer::singleShot(0, this, [this] { ApplyOutline(); });
 }
 
 }  // namespace tw::qt

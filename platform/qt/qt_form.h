@@ -72,6 +72,7 @@ private:
     bool UpdateScale();  // true when it rescaled
     void Rescale(PixelScale scale);
     void ApplyOutline();
+    QRegion InputRegion() const;
 
     UiRuntime& runtime_;
     FormHandlers* handlers_ = nullptr;
@@ -80,7 +81,7 @@ private:
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;
-    QRegion outlineRegion_;  // outline_ as Qt's logical mask, made once per outline
+    QRegion outlineRegion_;  // outline_ as a Qt region, made once per outline
     // Remade on a change of outline or display scale, never per paint.
     PixelScale scale_;
     Region deviceOutline_;

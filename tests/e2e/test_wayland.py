@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Smoke test of the program as a native Wayland client of a headless weston,
-with the output at scale 1 and at scale 2: it makes a toplevel, commits a
-buffer of the window's size times the output's scale to it (and says so
-with the buffer scale), sets the picture's outline as its input region in
-surface coordinates, and keeps running.
+with the output at scale 1 and at scale 2, and with a user's fractional
+QT_SCALE_FACTOR: it makes a toplevel, commits a buffer of the window's size
+times the scale to it (saying the output's part of it with the buffer
+scale), sets the picture's outline as its input region in surface
+coordinates, scaled by the same mapping as the picture where Qt does the
+scaling, and keeps running.
 
 Usage: test_wayland.py PATH_TO_TALLOWIND
 """
@@ -16,10 +18,11 @@ import sys
 import tempfile
 import time
 
-from desktop import WHITE, load_picture, run_test, spawn, stop, wait_until, window_size
+from desktop import WHITE, edge, load_picture, run_test, spawn, stop, wait_until, window_size
 
 RUN_FOR = 2.0
-OUTPUT_SCALES = (1, 2)
+# (the output's scale, the user's QT_SCALE_FACTOR)
+SETUPS = ((1, None), (2, None), (1, "1.5"))
 # The protocol log pads its millisecond stamp with blanks ("[  99143.385]")
 # whenever the stamp has fewer than seven digits.
 CALL = re.compile(r"^\[\s*[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
@@ -113,13 +116,22 @@ def start_weston(runtime_dir, socket, scale):
     return weston, None
 
 
-def check_client(checks, program, runtime_dir, socket, scale):
+def scaled_outline(picture, scale):
+    px = picture.load()
+    return {(dx, dy) for y in range(picture.size[1]) for x in range(picture.size[0]) if px[x, y] != WHITE
+            for dy in range(edge(y, scale), edge(y + 1, scale))
+            for dx in range(edge(x, scale), edge(x + 1, scale))}
+
+
+def check_client(checks, program, runtime_dir, socket, scale, factor):
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir, WAYLAND_DISPLAY=socket,
                QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="1")
     for name in ("DISPLAY", "LD_PRELOAD", "FAKETIME", "DBUS_SESSION_BUS_ADDRESS", "QT_SCALE_FACTOR",
                  "QT_SCREEN_SCALE_FACTORS"):
         env.pop(name, None)
-    log_path = os.path.join(runtime_dir, "client-%d.log" % scale)
+    if factor:
+        env["QT_SCALE_FACTOR"] = factor
+    log_path = os.path.join(runtime_dir, "client.log")
     with open(log_path, "wb") as log:
         app = spawn([program], env=env, stdout=subprocess.DEVNULL, stderr=log)
     time.sleep(RUN_FOR)
@@ -133,14 +145,12 @@ def check_client(checks, program, runtime_dir, socket, scale):
     checks.equal("no protocol error", state.errors, [])
     checks.check("it makes an xdg_toplevel", state.toplevel_surface is not None,
                  "no get_toplevel in %d log lines" % len(text.splitlines()))
-    size = window_size(scale)
+    qt_factor = float(factor or 1)
+    size = window_size(scale * qt_factor)
     checks.check("it commits a %dx%d buffer to the toplevel's surface" % size,
                  size in state.committed_buffers, "committed %r" % state.committed_buffers[:5])
     checks.equal("its buffer scale is the output's", state.buffer_scale, scale)
-    picture = load_picture()
-    px = picture.load()
-    outline = {(x, y) for y in range(picture.size[1]) for x in range(picture.size[0])
-               if px[x, y] != WHITE}
+    outline = scaled_outline(load_picture(), qt_factor)
     region = state.input_region or set()
     checks.check("its input region is the picture's outline", region == outline,
                  "%d pixels set, %d expected, %d extra, %d missing"
@@ -152,8 +162,8 @@ def main(checks):
     if shutil.which("weston") is None:
         checks.skip("Wayland smoke test", "weston is not installed")
         return
-    for scale in OUTPUT_SCALES:
-        checks.prefix = "output scale %d: " % scale
+    for scale, factor in SETUPS:
+        checks.prefix = "output scale %d%s: " % (scale, ", QT_SCALE_FACTOR=" + factor if factor else "")
         runtime_dir = tempfile.mkdtemp(prefix="tw-wayland-")
         os.chmod(runtime_dir, 0o700)
         socket = "tw-e2e-%d" % os.getpid()
@@ -163,7 +173,7 @@ def main(checks):
             if weston is None:
                 checks.skip("Wayland smoke test", why)
                 continue
-            check_client(checks, program, runtime_dir, socket, scale)
+            check_client(checks, program, runtime_dir, socket, scale, factor)
         finally:
             if weston is not None:
                 stop(weston)
