@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace tw {
@@ -91,16 +93,24 @@ bool CanonicalRects(std::span<const Rect> rs, std::vector<std::size_t>* bands) {
     return true;
 }
 
-// What the union sweep costs: for each rectangle, the strips it crosses.
-std::uint64_t SweepWork(std::span<const Rect> rs) {
+// The distinct tops and bottoms of the rectangles in all the groups, sorted.
+std::vector<std::int32_t> DistinctEdges(std::initializer_list<std::span<const Rect>> groups) {
     std::vector<std::int32_t> edges;
-    edges.reserve(rs.size() * 2);
-    for (const Rect& r : rs) {
-        edges.push_back(r.top);
-        edges.push_back(r.bottom);
+    for (const std::span<const Rect> rs : groups) {
+        for (std::size_t i = 0; i < rs.size(); ++i) {
+            // A band's rectangles share their edges: sort them once a band.
+            if (i > 0 && rs[i].top == rs[i - 1].top && rs[i].bottom == rs[i - 1].bottom) continue;
+            edges.push_back(rs[i].top);
+            edges.push_back(rs[i].bottom);
+        }
     }
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return edges;
+}
+
+// What the union sweep costs: for each rectangle, the strips it crosses.
+std::uint64_t SweepWork(std::span<const Rect> rs, const std::vector<std::int32_t>& edges) {
     std::uint64_t work = 0;
     for (const Rect& r : rs) {
         work += static_cast<std::uint64_t>(
@@ -360,6 +370,37 @@ void JoinSpans(std::vector<Span>& sorted) {
     sorted.resize(w);
 }
 
+// The union by a sweep down the distinct edges, keeping the rectangles that
+// cover the current strip; each strip's spans are joined into a band.
+RectVec SweepUnion(RectVec input, const std::vector<std::int32_t>& edges) {
+    std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    RectVec out;
+    out.reserve(input.size());
+    BandWriter writer(out);
+    RectVec active;
+    std::vector<Span> spans;
+    const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
+    std::size_t next = 0;
+    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+        const std::int32_t y0 = edges[e];
+        const std::int32_t y1 = edges[e + 1];
+        std::erase_if(active, [y0](const Rect& r) { return r.bottom <= y0; });
+        while (next < input.size() && input[next].top <= y0) active.push_back(input[next++]);
+        if (active.empty()) continue;
+        spans.clear();
+        for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
+        if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
+            std::sort(spans.begin(), spans.end(), byLeft);
+        }
+        JoinSpans(spans);
+        writer.Add(y0, y1, spans);
+    }
+    out.shrink_to_fit();
+    return out;
+}
+
 // a minus b; both sorted, disjoint and not touching.
 void SubtractSpans(std::span<const Rect> a, std::span<const Rect> b, std::vector<Span>& out) {
     out.clear();
@@ -428,49 +469,20 @@ Region Region::FromRects(std::span<const Rect> rects) {
     for (const Rect& r : rects) {
         if (!IsEmptyRect(r)) input.push_back(r);
     }
+    return *FromNonEmptyRects(std::move(input), std::nullopt);
+}
+
+std::optional<Region> Region::FromNonEmptyRects(std::vector<Rect> rects,
+                                                std::optional<std::uint64_t> maxSweepWork) {
     Region region;
-    if (input.empty()) return region;
     // Region data written by GetRegionData is already canonical: take it as is.
-    if (CanonicalRects(input, &region.bands_)) {
-        region.rects_ = std::move(input);
+    if (CanonicalRects(rects, &region.bands_)) {
+        region.rects_ = std::move(rects);
         return region;
     }
-
-    // Sweep down the distinct edges, keeping the rectangles that cover the
-    // current strip; each strip's spans are joined and written as a band.
-    std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
-    std::vector<std::int32_t> edges;
-    edges.reserve(input.size() * 2);
-    for (const Rect& r : input) {
-        edges.push_back(r.top);
-        edges.push_back(r.bottom);
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-
-    region.rects_.reserve(input.size());
-    BandWriter writer(region.rects_);
-    RectVec active;
-    std::vector<Span> spans;
-    const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
-    std::size_t next = 0;
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t y0 = edges[e];
-        const std::int32_t y1 = edges[e + 1];
-        std::erase_if(active, [y0](const Rect& r) { return r.bottom <= y0; });
-        while (next < input.size() && input[next].top <= y0) active.push_back(input[next++]);
-        if (active.empty()) continue;
-        spans.clear();
-        for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
-        if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
-            std::sort(spans.begin(), spans.end(), byLeft);
-        }
-        JoinSpans(spans);
-        writer.Add(y0, y1, spans);
-    }
-    region.rects_.shrink_to_fit();
+    const std::vector<std::int32_t> edges = DistinctEdges({rects});
+    if (maxSweepWork && SweepWork(rects, edges) > *maxSweepWork) return std::nullopt;
+    region.rects_ = SweepUnion(std::move(rects), edges);
     RebuildBands(region.rects_, region.bands_);
     TW_CHECK_CANONICAL(region);
     return region;
@@ -498,21 +510,12 @@ void Region::Subtract(const Region& other) {
         Subtract(r);
         return;
     }
-    const RectVec& a = rects_;
-    const RectVec& b = other.rects_;
-    std::vector<std::int32_t> edges;
-    edges.reserve(2 * (bands_.size() + other.bands_.size()));
-    for (const Region* region : {static_cast<const Region*>(this), &other}) {
-        for (const std::size_t start : region->bands_) {
-            edges.push_back(region->rects_[start].top);
-            edges.push_back(region->rects_[start].bottom);
-        }
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    const std::vector<std::int32_t> edges = DistinctEdges({rects_, other.rects_});
 
     // Walk both band lists down the distinct edges; in each strip this
     // region's spans minus the other's make one band.
+    const RectVec& a = rects_;
+    const RectVec& b = other.rects_;
     const auto bandEnd = [](const Region& r, std::size_t band) {
         return band + 1 < r.bands_.size() ? r.bands_[band + 1] : r.rects_.size();
     };
@@ -645,8 +648,8 @@ RegionHandle ExtCreateRegion(std::span<const std::uint8_t> bytes) {
     // Windows itself only ever writes canonical data. Anything else is united
     // by a sweep whose cost a crafted block could make quadratic: refuse
     // those rather than hang.
-    if (!CanonicalRects(rects, nullptr) && SweepWork(rects) > kMaxDecodeSweepWork) return nullptr;
-    return std::make_unique<Region>(Region::FromRects(rects));
+    std::optional<Region> region = Region::FromNonEmptyRects(std::move(rects), kMaxDecodeSweepWork);
+    return region ? std::make_unique<Region>(std::move(*region)) : nullptr;
 }
 
 }  // namespace tw
