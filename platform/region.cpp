@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace tw {
@@ -22,13 +24,6 @@ constexpr std::uint64_t kMaxDecodeSweepWork = std::uint64_t{1} << 25;
 
 // Beyond this the subtract scratch is given back rather than kept.
 constexpr std::size_t kKeptScratchRects = std::size_t{1} << 16;
-
-void TrimScratch(std::vector<Rect>& rects, std::vector<std::size_t>& bands) {
-    if (rects.capacity() > kKeptScratchRects) {
-        std::vector<Rect>().swap(rects);
-        std::vector<std::size_t>().swap(bands);
-    }
-}
 
 bool IsEmptyRect(const Rect& r) { return r.left >= r.right || r.top >= r.bottom; }
 
@@ -98,16 +93,24 @@ bool CanonicalRects(std::span<const Rect> rs, std::vector<std::size_t>* bands) {
     return true;
 }
 
-// What the union sweep costs: for each rectangle, the strips it crosses.
-std::uint64_t SweepWork(std::span<const Rect> rs) {
+// The distinct tops and bottoms of the rectangles in all the groups, sorted.
+std::vector<std::int32_t> DistinctEdges(std::initializer_list<std::span<const Rect>> groups) {
     std::vector<std::int32_t> edges;
-    edges.reserve(rs.size() * 2);
-    for (const Rect& r : rs) {
-        edges.push_back(r.top);
-        edges.push_back(r.bottom);
+    for (const std::span<const Rect> rs : groups) {
+        for (std::size_t i = 0; i < rs.size(); ++i) {
+            // A band's rectangles share their edges: sort them once a band.
+            if (i > 0 && rs[i].top == rs[i - 1].top && rs[i].bottom == rs[i - 1].bottom) continue;
+            edges.push_back(rs[i].top);
+            edges.push_back(rs[i].bottom);
+        }
     }
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return edges;
+}
+
+// What the union sweep costs: for each rectangle, the strips it crosses.
+std::uint64_t SweepWork(std::span<const Rect> rs, const std::vector<std::int32_t>& edges) {
     std::uint64_t work = 0;
     for (const Rect& r : rs) {
         work += static_cast<std::uint64_t>(
@@ -116,51 +119,6 @@ std::uint64_t SweepWork(std::span<const Rect> rs) {
     }
     return work;
 }
-
-// Band access over the two private vectors of a Region.
-class BandView {
-public:
-    BandView(RectVec& rects, std::vector<std::size_t>& bands) : rs_(rects), bs_(bands) {}
-
-    std::size_t Count() const { return bs_.size(); }
-    std::size_t Begin(std::size_t b) const { return bs_[b]; }
-    std::size_t End(std::size_t b) const { return b + 1 < bs_.size() ? bs_[b + 1] : rs_.size(); }
-    const Rect& First(std::size_t b) const { return rs_[bs_[b]]; }
-
-    bool SameSpans(std::size_t a, std::size_t b) const {
-        return tw::SameSpans(rs_, Begin(a), End(a), Begin(b), End(b));
-    }
-
-    void ShiftFrom(std::size_t b, std::ptrdiff_t delta) {
-        for (; b < bs_.size(); ++b) {
-            bs_[b] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(bs_[b]) + delta);
-        }
-    }
-
-    // Merges each band b in [from, to] into the previous one when they touch
-    // and have the same spans.
-    void Coalesce(std::size_t from, std::size_t to) {
-        for (std::size_t b = std::max<std::size_t>(from, 1); b <= to && b < bs_.size();) {
-            if (First(b - 1).bottom != First(b).top || !SameSpans(b - 1, b)) {
-                ++b;
-                continue;
-            }
-            const std::size_t begin = Begin(b);
-            const std::size_t end = End(b);
-            const std::int32_t bottom = rs_[begin].bottom;
-            for (std::size_t i = Begin(b - 1); i < begin; ++i) rs_[i].bottom = bottom;
-            rs_.erase(rs_.begin() + static_cast<std::ptrdiff_t>(begin),
-                      rs_.begin() + static_cast<std::ptrdiff_t>(end));
-            bs_.erase(bs_.begin() + static_cast<std::ptrdiff_t>(b));
-            ShiftFrom(b, -static_cast<std::ptrdiff_t>(end - begin));
-            --to;  // the grown band b - 1 is compared with the new band b next
-        }
-    }
-
-private:
-    RectVec& rs_;
-    std::vector<std::size_t>& bs_;
-};
 
 void RebuildBands(const RectVec& rs, std::vector<std::size_t>& bands) {
     bands.clear();
@@ -180,6 +138,196 @@ void Splice(std::vector<T>& v, std::size_t pos, std::size_t count, const T* src,
     } else if (count > n) {
         v.erase(at, at + static_cast<std::ptrdiff_t>(count - n));
     }
+}
+
+// Band access over the two private vectors of a Region.
+class BandView {
+public:
+    BandView(RectVec& rects, std::vector<std::size_t>& bands) : rs_(rects), bs_(bands) {}
+
+    const RectVec& Rects() const { return rs_; }
+    std::size_t Count() const { return bs_.size(); }
+    std::size_t Begin(std::size_t b) const { return bs_[b]; }
+    std::size_t End(std::size_t b) const { return b + 1 < bs_.size() ? bs_[b + 1] : rs_.size(); }
+    const Rect& First(std::size_t b) const { return rs_[bs_[b]]; }
+
+    // The bands [first, last) that the rows [top, bottom) cross.
+    std::pair<std::size_t, std::size_t> Crossing(std::int32_t top, std::int32_t bottom) const {
+        const std::size_t first =
+            GallopBack(0, Count(), [&](std::size_t b) { return First(b).bottom <= top; });
+        const std::size_t last =
+            GallopBack(first, Count(), [&](std::size_t b) { return First(b).top < bottom; });
+        return {first, last};
+    }
+
+    bool SameSpans(std::size_t a, std::size_t b) const {
+        return tw::SameSpans(rs_, Begin(a), End(a), Begin(b), End(b));
+    }
+
+    // The bands from firstMoved on move with the rectangles after the replaced ones.
+    void ReplaceRects(std::size_t pos, std::size_t count, const Rect* src, std::size_t n,
+                      std::size_t firstMoved) {
+        Splice(rs_, pos, count, src, n);
+        ShiftFrom(firstMoved, static_cast<std::ptrdiff_t>(n) - static_cast<std::ptrdiff_t>(count));
+    }
+
+    void ReplaceStarts(std::size_t b, std::size_t count, const std::vector<std::size_t>& starts) {
+        Splice(bs_, b, count, starts.data(), starts.size());
+    }
+
+    void EraseStart(std::size_t b) { bs_.erase(bs_.begin() + static_cast<std::ptrdiff_t>(b)); }
+
+    // Merges each band b in [from, to] into the previous one when they touch
+    // and have the same spans.
+    void Coalesce(std::size_t from, std::size_t to) {
+        for (std::size_t b = std::max<std::size_t>(from, 1); b <= to && b < bs_.size();) {
+            if (First(b - 1).bottom != First(b).top || !SameSpans(b - 1, b)) {
+                ++b;
+                continue;
+            }
+            const std::size_t begin = Begin(b);
+            const std::size_t end = End(b);
+            const std::int32_t bottom = rs_[begin].bottom;
+            for (std::size_t i = Begin(b - 1); i < begin; ++i) rs_[i].bottom = bottom;
+            rs_.erase(rs_.begin() + static_cast<std::ptrdiff_t>(begin),
+                      rs_.begin() + static_cast<std::ptrdiff_t>(end));
+            EraseStart(b);
+            ShiftFrom(b, -static_cast<std::ptrdiff_t>(end - begin));
+            --to;  // the grown band b - 1 is compared with the new band b next
+        }
+    }
+
+private:
+    void ShiftFrom(std::size_t b, std::ptrdiff_t delta) {
+        for (; b < bs_.size(); ++b) {
+            bs_[b] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(bs_[b]) + delta);
+        }
+    }
+
+    RectVec& rs_;
+    std::vector<std::size_t>& bs_;
+};
+
+// The rectangles [first, last) of a band that a hole meets, and what is left
+// of them: at most a piece on the left and one on the right.
+struct BandCut {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    Rect pieces[2];
+    std::size_t pieceCount = 0;
+
+    bool Misses() const { return first == last; }
+};
+
+// The cut of band b by the hole's columns; the pieces get the rows [top, bottom).
+BandCut CutBand(const BandView& bands, std::size_t b, const Rect& hole, std::int32_t top,
+                std::int32_t bottom) {
+    const RectVec& rs = bands.Rects();
+    const std::size_t begin = bands.Begin(b);
+    BandCut cut;
+    cut.last =
+        GallopBack(begin, bands.End(b), [&](std::size_t i) { return rs[i].left < hole.right; });
+    cut.first =
+        GallopBack(begin, cut.last, [&](std::size_t i) { return rs[i].right <= hole.left; });
+    if (cut.Misses()) return cut;
+    if (rs[cut.first].left < hole.left) {
+        cut.pieces[cut.pieceCount++] = Rect{rs[cut.first].left, top, hole.left, bottom};
+    }
+    if (rs[cut.last - 1].right > hole.right) {
+        cut.pieces[cut.pieceCount++] = Rect{hole.right, top, rs[cut.last - 1].right, bottom};
+    }
+    return cut;
+}
+
+// For a band wholly inside the hole's rows: edited in place, only later bands move.
+void CutBandInPlace(BandView& bands, std::size_t b, const Rect& hole) {
+    const Rect row = bands.First(b);
+    const BandCut cut = CutBand(bands, b, hole, row.top, row.bottom);
+    if (cut.Misses()) return;
+    const std::size_t removed = cut.last - cut.first;
+    const bool emptied = cut.pieceCount == 0 && removed == bands.End(b) - bands.Begin(b);
+    bands.ReplaceRects(cut.first, removed, cut.pieces, cut.pieceCount, b + 1);
+    if (emptied) {
+        // Bands on either side are at least a row apart from each other.
+        bands.EraseStart(b);
+    } else {
+        bands.Coalesce(b, b + 1);
+    }
+}
+
+// Bands being rebuilt: their rectangles and the index of each one's first.
+struct BandBuffer {
+    RectVec rects;
+    std::vector<std::size_t> starts;
+
+    void AppendRows(const RectVec& src, std::size_t first, std::size_t last, std::int32_t top,
+                    std::int32_t bottom) {
+        for (std::size_t i = first; i < last; ++i) {
+            rects.push_back(Rect{src[i].left, top, src[i].right, bottom});
+        }
+    }
+
+    void AppendBand(const BandView& bands, std::size_t b, std::int32_t top, std::int32_t bottom) {
+        starts.push_back(rects.size());
+        AppendRows(bands.Rects(), bands.Begin(b), bands.End(b), top, bottom);
+    }
+
+    // Band b less the cut, unless nothing is left of it.
+    void AppendCutBand(const BandView& bands, std::size_t b, const BandCut& cut, std::int32_t top,
+                       std::int32_t bottom) {
+        const std::size_t start = rects.size();
+        AppendRows(bands.Rects(), bands.Begin(b), cut.first, top, bottom);
+        rects.insert(rects.end(), cut.pieces, cut.pieces + cut.pieceCount);
+        AppendRows(bands.Rects(), cut.last, bands.End(b), top, bottom);
+        if (rects.size() > start) starts.push_back(start);
+    }
+
+    void ReleaseIfLarge() {
+        if (rects.capacity() > kKeptScratchRects) *this = BandBuffer{};
+    }
+};
+
+// Writes bands [b0, b1) less the hole to out, splitting the ones the hole
+// only partly covers in rows; false when the hole cuts none of them.
+bool CutCrossedBands(const BandView& bands, std::size_t b0, std::size_t b1, const Rect& hole,
+                     BandBuffer& out) {
+    out.rects.clear();
+    out.starts.clear();
+    bool changed = false;
+    for (std::size_t b = b0; b < b1; ++b) {
+        const std::int32_t top = bands.First(b).top;
+        const std::int32_t bottom = bands.First(b).bottom;
+        const std::int32_t midTop = std::max(top, hole.top);
+        const std::int32_t midBottom = std::min(bottom, hole.bottom);
+        const BandCut cut = CutBand(bands, b, hole, midTop, midBottom);
+        if (cut.Misses()) {
+            out.AppendBand(bands, b, top, bottom);
+            continue;
+        }
+        changed = true;
+        if (top < hole.top) out.AppendBand(bands, b, top, hole.top);
+        out.AppendCutBand(bands, b, cut, midTop, midBottom);
+        if (bottom > hole.bottom) out.AppendBand(bands, b, hole.bottom, bottom);
+    }
+    return changed;
+}
+
+void ReplaceBands(BandView& bands, std::size_t b0, std::size_t b1, BandBuffer& rebuilt) {
+    const std::size_t first = bands.Begin(b0);
+    bands.ReplaceRects(first, bands.End(b1 - 1) - first, rebuilt.rects.data(), rebuilt.rects.size(),
+                       b1);
+    for (std::size_t& start : rebuilt.starts) start += first;
+    bands.ReplaceStarts(b0, b1 - b0, rebuilt.starts);
+    // Only the rebuilt bands and their two neighbours can have become equal.
+    bands.Coalesce(b0, b0 + rebuilt.starts.size());
+}
+
+void RebuildCrossedBands(BandView& bands, std::size_t b0, std::size_t b1, const Rect& hole) {
+    // Scratch kept per thread: the scan comes here once a row, and a fresh
+    // allocation each time costs more than the copying.
+    thread_local BandBuffer rebuilt;
+    if (CutCrossedBands(bands, b0, b1, hole, rebuilt)) ReplaceBands(bands, b0, b1, rebuilt);
+    rebuilt.ReleaseIfLarge();
 }
 
 // Appends bands in top-to-bottom order, merging each into the previous one
@@ -220,6 +368,37 @@ void JoinSpans(std::vector<Span>& sorted) {
         }
     }
     sorted.resize(w);
+}
+
+// The union by a sweep down the distinct edges, keeping the rectangles that
+// cover the current strip; each strip's spans are joined into a band.
+RectVec SweepUnion(RectVec input, const std::vector<std::int32_t>& edges) {
+    std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    RectVec out;
+    out.reserve(input.size());
+    BandWriter writer(out);
+    RectVec active;
+    std::vector<Span> spans;
+    const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
+    std::size_t next = 0;
+    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+        const std::int32_t y0 = edges[e];
+        const std::int32_t y1 = edges[e + 1];
+        std::erase_if(active, [y0](const Rect& r) { return r.bottom <= y0; });
+        while (next < input.size() && input[next].top <= y0) active.push_back(input[next++]);
+        if (active.empty()) continue;
+        spans.clear();
+        for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
+        if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
+            std::sort(spans.begin(), spans.end(), byLeft);
+        }
+        JoinSpans(spans);
+        writer.Add(y0, y1, spans);
+    }
+    out.shrink_to_fit();
+    return out;
 }
 
 // a minus b; both sorted, disjoint and not touching.
@@ -290,49 +469,20 @@ Region Region::FromRects(std::span<const Rect> rects) {
     for (const Rect& r : rects) {
         if (!IsEmptyRect(r)) input.push_back(r);
     }
+    return *FromNonEmptyRects(std::move(input), std::nullopt);
+}
+
+std::optional<Region> Region::FromNonEmptyRects(std::vector<Rect> rects,
+                                                std::optional<std::uint64_t> maxSweepWork) {
     Region region;
-    if (input.empty()) return region;
     // Region data written by GetRegionData is already canonical: take it as is.
-    if (CanonicalRects(input, &region.bands_)) {
-        region.rects_ = std::move(input);
+    if (CanonicalRects(rects, &region.bands_)) {
+        region.rects_ = std::move(rects);
         return region;
     }
-
-    // Sweep down the distinct edges, keeping the rectangles that cover the
-    // current strip; each strip's spans are joined and written as a band.
-    std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
-    std::vector<std::int32_t> edges;
-    edges.reserve(input.size() * 2);
-    for (const Rect& r : input) {
-        edges.push_back(r.top);
-        edges.push_back(r.bottom);
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-
-    region.rects_.reserve(input.size());
-    BandWriter writer(region.rects_);
-    RectVec active;
-    std::vector<Span> spans;
-    const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
-    std::size_t next = 0;
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t y0 = edges[e];
-        const std::int32_t y1 = edges[e + 1];
-        std::erase_if(active, [y0](const Rect& r) { return r.bottom <= y0; });
-        while (next < input.size() && input[next].top <= y0) active.push_back(input[next++]);
-        if (active.empty()) continue;
-        spans.clear();
-        for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
-        if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
-            std::sort(spans.begin(), spans.end(), byLeft);
-        }
-        JoinSpans(spans);
-        writer.Add(y0, y1, spans);
-    }
-    region.rects_.shrink_to_fit();
+    const std::vector<std::int32_t> edges = DistinctEdges({rects});
+    if (maxSweepWork && SweepWork(rects, edges) > *maxSweepWork) return std::nullopt;
+    region.rects_ = SweepUnion(std::move(rects), edges);
     RebuildBands(region.rects_, region.bands_);
     TW_CHECK_CANONICAL(region);
     return region;
@@ -340,101 +490,16 @@ Region Region::FromRects(std::span<const Rect> rects) {
 
 void Region::Subtract(const Rect& rect) {
     if (IsEmptyRect(rect) || rects_.empty()) return;
-    RectVec& rs = rects_;
     BandView bands(rects_, bands_);
-    const std::size_t nb = bands.Count();
-    const std::size_t b0 =
-        GallopBack(0, nb, [&](std::size_t b) { return bands.First(b).bottom <= rect.top; });
-    const std::size_t b1 =
-        GallopBack(b0, nb, [&](std::size_t b) { return bands.First(b).top < rect.bottom; });
+    const auto [b0, b1] = bands.Crossing(rect.top, rect.bottom);
     if (b0 >= b1) return;
-
-    // The rectangles of band b that the rectangle cuts, [xs, xe), and what is
-    // left of them: at most a piece on the left and one on the right.
-    std::size_t xs = 0;
-    std::size_t xe = 0;
-    Rect pieces[2];
-    std::size_t np = 0;
-    const auto cut = [&](std::size_t b, std::int32_t top, std::int32_t bottom) {
-        const std::size_t begin = bands.Begin(b);
-        xe = GallopBack(begin, bands.End(b), [&](std::size_t i) { return rs[i].left < rect.right; });
-        xs = GallopBack(begin, xe, [&](std::size_t i) { return rs[i].right <= rect.left; });
-        np = 0;
-        if (xs == xe) return false;
-        if (rs[xs].left < rect.left) pieces[np++] = Rect{rs[xs].left, top, rect.left, bottom};
-        if (rs[xe - 1].right > rect.right) pieces[np++] = Rect{rect.right, top, rs[xe - 1].right, bottom};
-        return true;
-    };
-
-    // A single band wholly inside the rectangle's rows, the scan's every
-    // step: edit it in place; only the bands after it move.
-    const Rect only = bands.First(b0);
+    // A single band wholly inside the rectangle's rows is the scan's every step.
+    const Rect& only = bands.First(b0);
     if (b1 == b0 + 1 && only.top >= rect.top && only.bottom <= rect.bottom) {
-        if (!cut(b0, only.top, only.bottom)) return;
-        const bool emptied = np == 0 && xe - xs == bands.End(b0) - bands.Begin(b0);
-        Splice(rs, xs, xe - xs, pieces, np);
-        bands.ShiftFrom(b0 + 1, static_cast<std::ptrdiff_t>(np) - static_cast<std::ptrdiff_t>(xe - xs));
-        if (emptied) {
-            // Bands on either side are at least a row apart from each other.
-            bands_.erase(bands_.begin() + static_cast<std::ptrdiff_t>(b0));
-        } else {
-            bands.Coalesce(b0, b0 + 1);
-        }
-        TW_CHECK_CANONICAL(*this);
-        return;
+        CutBandInPlace(bands, b0, rect);
+    } else {
+        RebuildCrossedBands(bands, b0, b1, rect);
     }
-
-    // Otherwise rebuild the bands it crosses, splitting the ones it only
-    // partly covers in rows.
-    // Scratch kept per thread: the scan comes here once a row, and a fresh
-    // allocation each time costs more than the copying.
-    thread_local RectVec out;
-    thread_local std::vector<std::size_t> outBands;
-    out.clear();
-    outBands.clear();
-    bool changed = false;
-    const auto copyBand = [&](std::size_t b, std::int32_t top, std::int32_t bottom) {
-        outBands.push_back(out.size());
-        for (std::size_t i = bands.Begin(b); i < bands.End(b); ++i) {
-            out.push_back(Rect{rs[i].left, top, rs[i].right, bottom});
-        }
-    };
-    for (std::size_t b = b0; b < b1; ++b) {
-        const std::int32_t top = bands.First(b).top;
-        const std::int32_t bottom = bands.First(b).bottom;
-        const std::int32_t midTop = std::max(top, rect.top);
-        const std::int32_t midBottom = std::min(bottom, rect.bottom);
-        if (!cut(b, midTop, midBottom)) {
-            copyBand(b, top, bottom);
-            continue;
-        }
-        changed = true;
-        if (top < rect.top) copyBand(b, top, rect.top);
-        const std::size_t midStart = out.size();
-        for (std::size_t i = bands.Begin(b); i < xs; ++i) {
-            out.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
-        }
-        out.insert(out.end(), pieces, pieces + np);
-        for (std::size_t i = xe; i < bands.End(b); ++i) {
-            out.push_back(Rect{rs[i].left, midTop, rs[i].right, midBottom});
-        }
-        if (out.size() > midStart) outBands.push_back(midStart);
-        if (bottom > rect.bottom) copyBand(b, rect.bottom, bottom);
-    }
-    if (!changed) {
-        TrimScratch(out, outBands);
-        return;
-    }
-
-    const std::size_t first = bands.Begin(b0);
-    const std::size_t count = bands.End(b1 - 1) - first;
-    Splice(rs, first, count, out.data(), out.size());
-    bands.ShiftFrom(b1, static_cast<std::ptrdiff_t>(out.size()) - static_cast<std::ptrdiff_t>(count));
-    for (std::size_t& start : outBands) start += first;
-    Splice(bands_, b0, b1 - b0, outBands.data(), outBands.size());
-    // Only the rebuilt bands and their two neighbours can have become equal.
-    bands.Coalesce(b0, b0 + outBands.size());
-    TrimScratch(out, outBands);
     TW_CHECK_CANONICAL(*this);
 }
 
@@ -445,21 +510,12 @@ void Region::Subtract(const Region& other) {
         Subtract(r);
         return;
     }
-    const RectVec& a = rects_;
-    const RectVec& b = other.rects_;
-    std::vector<std::int32_t> edges;
-    edges.reserve(2 * (bands_.size() + other.bands_.size()));
-    for (const Region* region : {static_cast<const Region*>(this), &other}) {
-        for (const std::size_t start : region->bands_) {
-            edges.push_back(region->rects_[start].top);
-            edges.push_back(region->rects_[start].bottom);
-        }
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    const std::vector<std::int32_t> edges = DistinctEdges({rects_, other.rects_});
 
     // Walk both band lists down the distinct edges; in each strip this
     // region's spans minus the other's make one band.
+    const RectVec& a = rects_;
+    const RectVec& b = other.rects_;
     const auto bandEnd = [](const Region& r, std::size_t band) {
         return band + 1 < r.bands_.size() ? r.bands_[band + 1] : r.rects_.size();
     };
@@ -592,8 +648,8 @@ RegionHandle ExtCreateRegion(std::span<const std::uint8_t> bytes) {
     // Windows itself only ever writes canonical data. Anything else is united
     // by a sweep whose cost a crafted block could make quadratic: refuse
     // those rather than hang.
-    if (!CanonicalRects(rects, nullptr) && SweepWork(rects) > kMaxDecodeSweepWork) return nullptr;
-    return std::make_unique<Region>(Region::FromRects(rects));
+    std::optional<Region> region = Region::FromNonEmptyRects(std::move(rects), kMaxDecodeSweepWork);
+    return region ? std::make_unique<Region>(std::move(*region)) : nullptr;
 }
 
 }  // namespace tw

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -64,6 +65,14 @@ public:
     friend bool operator==(const Region&, const Region&) = default;
 
 private:
+    friend std::unique_ptr<Region> ExtCreateRegion(std::span<const std::uint8_t> bytes);
+
+    // FromRects for rectangles already known to be non-empty. Unless they are
+    // canonical, uniting them takes a sweep; nothing is returned when that
+    // would take more than maxSweepWork strip-by-rectangle steps.
+    static std::optional<Region> FromNonEmptyRects(std::vector<Rect> rects,
+                                                   std::optional<std::uint64_t> maxSweepWork);
+
     std::vector<Rect> rects_;
     // Index in rects_ of each band's first rectangle: finding and resizing a
     // band costs no search through the rectangles. Derived from rects_, so

@@ -30,15 +30,6 @@ using tw::RegionHandle;
         }                                                                              \
     } while (false)
 
-class NoWindowSystem final : public tw::WindowSystem {
-public:
-    void SetWindowRgn(tw::WindowHandle, RegionHandle, bool) override {}
-    void ReleaseCapture() override {}
-    std::intptr_t SendMessageA(tw::WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {
-        return 0;
-    }
-};
-
 std::string g_folder;
 
 void RemoveFolder() {
@@ -119,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RegionHandle decoded = tw::ExtCreateRegion(bytes);
     CheckDecoder(decoded);
 
-    NoWindowSystem windows;
+    tw::testing::NoWindowSystem windows;
     tw::clsTransForm shaper(windows);
     const std::string input = g_folder + "/input.rgn";
     WriteFile(input, bytes);
