@@ -1,11 +1,12 @@
 #!/usr/bin/python3
-"""Draw the gadget's artwork: assets/window.bmp (the window face) and
-assets/icon.ico (the application icon).
+"""Draw the gadget's artwork: assets/window.bmp (the window face),
+assets/icon.ico (the application icon) and assets/icons/ (the same icon for
+the desktop's icon theme, as PNG at each size and as SVG).
 
 Run with Debian's interpreter, which has Pillow:
     /usr/bin/python3 assets/generate_assets.py
 
-The output is fully deterministic: no randomness, and both files are
+The output is fully deterministic: no randomness, and the BMP and ICO are
 serialised byte by byte here rather than by Pillow's writers, so the headers
 are exactly what the loader expects.
 """
@@ -489,123 +490,155 @@ def bmp_bytes(img):
 # ------------------------------------------------------------------ icon ---
 
 ICON = 32
-ISS = 8
+# The sizes of the desktop icon theme; each is drawn afresh, never scaled.
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
+# The icon's parts on its own 32-unit grid, whatever size it is drawn at.
+# A part is a list of primitives: ("ellipse", box), ("polygon", points) or
+# ("rrect", box, radius).
+FACE = [("ellipse", (8, 9, 24, 25))]
+BEARD_OUTLINE = [("ellipse", (4.5, 12, 27.5, 31.2)),
+                 ("polygon", ((9, 27), (16, 31.6), (23, 27)))]
+FACE_OPENING = [("ellipse", (9, 10.5, 23, 22.5))]
+CAP = [("polygon", ((5.5, 11), (10, 3.5), (17, 1.0), (24.5, 3.2), (28.5, 8.5),
+                    (26.5, 11))),
+       ("ellipse", (8, 0.6, 27, 14))]
+TRIM = [("rrect", (4, 9, 28, 14.2), 2.6)]
+POMPOM = [("ellipse", (24.5, 4.5, 31, 11))]
+MOUSTACHE = [("ellipse", (9.2, 19.2, 16.4, 23.6)), ("ellipse", (15.6, 19.2, 22.8, 23.6))]
+NOSE = [("ellipse", (14, 16.6, 18, 20.4))]
+CHEEKS = [("ellipse", (9.2, 16.8, 13, 20.2)), ("ellipse", (19, 16.8, 22.8, 20.2))]
+# Eyes sit on whole pixels so they stay crisp at 32x32.
+EYES = [("rrect", (12, 14, 14, 17), 0.6), ("rrect", (18, 14, 20, 17), 0.6)]
+FOLD = [("polygon", ((18, 2), (25, 3.5), (27.5, 9), (21, 9)))]
+SHINE = [("ellipse", (9, 3.5, 15, 7.5))]
+SHADE = [("ellipse", (6, 26, 26, 33))]
 
-def icon_drawing():
-    """Santa's face as RGBA at ISS times the icon size."""
-    n = ICON * ISS
-    size = (n, n)
+# Masks built from parts: ("minus", a, b), ("union", a, ...), ("blur", a,
+# sigma), ("clip", a, b) keeps a only inside b, ("grow", a, distance).
+# The face opening is cut out of the beard so the skin shows.
+BEARD = ("minus", BEARD_OUTLINE, FACE_OPENING)
+SILHOUETTE = ("union", FACE, BEARD, CAP, TRIM, POMPOM)
 
-    def s(v):
-        return v * ISS
-
-    def shape(draw_fn):
-        m = Image.new("L", size, 0)
-        draw_fn(ImageDraw.Draw(m))
-        return m
-
-    face = shape(lambda d: d.ellipse((s(8), s(9), s(24), s(25)), fill=255))
-    beard = shape(lambda d: (
-        d.ellipse((s(4.5), s(12), s(27.5), s(31.2)), fill=255),
-        d.polygon([(s(9), s(27)), (s(16), s(31.6)), (s(23), s(27))], fill=255)))
-    # Cut the face opening out of the beard so the skin shows.
-    opening = shape(lambda d: d.ellipse((s(9), s(10.5), s(23), s(22.5)), fill=255))
-    beard = ImageChops.subtract(beard, opening)
-    cap = shape(lambda d: d.polygon(
-        [(s(5.5), s(11)), (s(10), s(3.5)), (s(17), s(1.0)), (s(24.5), s(3.2)),
-         (s(28.5), s(8.5)), (s(26.5), s(11))], fill=255))
-    cap = ImageChops.lighter(cap, shape(lambda d: d.ellipse(
-        (s(8), s(0.6), s(27), s(14)), fill=255)))
-    trim = shape(lambda d: d.rounded_rectangle((s(4), s(9), s(28), s(14.2)),
-                                               radius=s(2.6), fill=255))
-    pompom = shape(lambda d: d.ellipse((s(24.5), s(4.5), s(31), s(11)), fill=255))
-    moustache = shape(lambda d: (
-        d.ellipse((s(9.2), s(19.2), s(16.4), s(23.6)), fill=255),
-        d.ellipse((s(15.6), s(19.2), s(22.8), s(23.6)), fill=255)))
-    nose = shape(lambda d: d.ellipse((s(14), s(16.6), s(18), s(20.4)), fill=255))
-    cheeks = shape(lambda d: (
-        d.ellipse((s(9.2), s(16.8), s(13), s(20.2)), fill=255),
-        d.ellipse((s(19), s(16.8), s(22.8), s(20.2)), fill=255)))
-    cheeks = cheeks.filter(ImageFilter.GaussianBlur(s(0.5)))
-    # Eyes sit on whole pixels so they stay crisp at 32x32.
-    eyes = shape(lambda d: (
-        d.rounded_rectangle((s(12), s(14), s(14), s(17)), radius=s(0.6), fill=255),
-        d.rounded_rectangle((s(18), s(14), s(20), s(17)), radius=s(0.6), fill=255)))
-
-    silhouette = face
-    for m in (beard, cap, trim, pompom):
-        silhouette = ImageChops.lighter(silhouette, m)
+# (colour, mask, opacity), bottom first.
+ICON_LAYERS = (
     # A dark keyline so the icon reads on light and dark task bars alike.
-    keyline = silhouette.filter(ImageFilter.MaxFilter(2 * int(s(0.6)) + 1))
-
-    canvas = Image.new("RGBA", size, (0, 0, 0, 0))
-    for colour, mask in (
-            ((70, 22, 26), keyline),
-            ((196, 24, 36), cap),
-            ((246, 196, 160), face),
-            ((232, 126, 120), scale_mask(cheeks, 0.8)),
-            ((236, 238, 242), beard),
-            ((248, 248, 250), trim),
-            ((250, 250, 252), pompom),
-            ((34, 24, 30), eyes),
-            ((246, 246, 248), moustache),
-            ((214, 90, 84), nose)):
-        canvas = Image.alpha_composite(canvas, solid(size, colour, mask))
-    # Shade the cap: lighter crown, darker fold towards the pompom.
-    fold = shape(lambda d: d.polygon(
-        [(s(18), s(2)), (s(25), s(3.5)), (s(27.5), s(9)), (s(21), s(9))], fill=255))
-    fold = ImageChops.multiply(fold.filter(ImageFilter.GaussianBlur(s(1.2))), cap)
-    canvas = Image.alpha_composite(canvas, solid(size, (110, 8, 20), scale_mask(fold, 0.6)))
-    shine = shape(lambda d: d.ellipse((s(9), s(3.5), s(15), s(7.5)), fill=255))
-    shine = ImageChops.multiply(shine.filter(ImageFilter.GaussianBlur(s(1.0))), cap)
-    canvas = Image.alpha_composite(canvas, solid(size, (240, 90, 96), scale_mask(shine, 0.55)))
-    # Soft grey shading under the trim and on the beard's lower edge.
-    shade = shape(lambda d: d.ellipse((s(6), s(26), s(26), s(33)), fill=255))
-    shade = ImageChops.multiply(shade.filter(ImageFilter.GaussianBlur(s(1.5))), beard)
-    canvas = Image.alpha_composite(canvas, solid(size, (180, 184, 196), scale_mask(shade, 0.7)))
-    return canvas
+    ((70, 22, 26), ("grow", SILHOUETTE, 0.6), 1.0),
+    ((196, 24, 36), CAP, 1.0),
+    ((246, 196, 160), FACE, 1.0),
+    ((232, 126, 120), ("blur", CHEEKS, 0.5), 0.8),
+    ((236, 238, 242), BEARD, 1.0),
+    ((248, 248, 250), TRIM, 1.0),
+    ((250, 250, 252), POMPOM, 1.0),
+    ((34, 24, 30), EYES, 1.0),
+    ((246, 246, 248), MOUSTACHE, 1.0),
+    ((214, 90, 84), NOSE, 1.0),
+    # Shade the cap: a darker fold towards the pompom, a lighter crown.
+    ((110, 8, 20), ("clip", ("blur", FOLD, 1.2), CAP), 0.6),
+    ((240, 90, 96), ("clip", ("blur", SHINE, 1.0), CAP), 0.55),
+    # Soft grey shading on the beard's lower edge.
+    ((180, 184, 196), ("clip", ("blur", SHADE, 1.5), BEARD), 0.7),
+)
 
 
-def render_icon():
-    """Return (rgb, opaque) at 32x32: colours and the binary visibility."""
-    big = icon_drawing()
-    alpha = big.getchannel("A")
+def icon_supersampling(n):
+    return max(4, 256 // n)
+
+
+def grow_mask(mask, r):
+    """Square dilation by r pixels: MaxFilter(2r+1) away from the borders, but
+    in a few shifted maxima per axis, as MaxFilter is far too slow at 256 px."""
+    if r <= 0:
+        return mask
+    w, h = mask.size
+    acc = Image.new("L", (w + 2 * r, h + 2 * r), 0)
+    acc.paste(mask, (r, r))
+    for axis in ((1, 0), (0, 1)):
+        width = 1
+        while width < 2 * r + 1:
+            step = min(width, 2 * r + 1 - width)
+            moved = Image.new("L", acc.size, 0)
+            moved.paste(acc, (step * axis[0], step * axis[1]))
+            acc = ImageChops.lighter(acc, moved)
+            width += step
+    return acc.crop((2 * r, 2 * r, 2 * r + w, 2 * r + h))
+
+
+def raster_mask(expr, size, unit):
+    """An L mask of a part or mask expression, `unit` canvas pixels per grid unit."""
+    def s(v):
+        return v * unit
+
+    if isinstance(expr, list):
+        m = Image.new("L", size, 0)
+        d = ImageDraw.Draw(m)
+        for kind, geometry, *rest in expr:
+            if kind == "ellipse":
+                d.ellipse(tuple(s(v) for v in geometry), fill=255)
+            elif kind == "polygon":
+                d.polygon([(s(x), s(y)) for x, y in geometry], fill=255)
+            else:
+                d.rounded_rectangle(tuple(s(v) for v in geometry), radius=s(rest[0]), fill=255)
+        return m
+    op, a, *rest = expr
+    m = raster_mask(a, size, unit)
+    if op == "minus":
+        return ImageChops.subtract(m, raster_mask(rest[0], size, unit))
+    if op == "union":
+        for other in rest:
+            m = ImageChops.lighter(m, raster_mask(other, size, unit))
+        return m
+    if op == "blur":
+        return m.filter(ImageFilter.GaussianBlur(s(rest[0])))
+    if op == "clip":
+        return ImageChops.multiply(m, raster_mask(rest[0], size, unit))
+    return grow_mask(m, int(s(rest[0])))
+
+
+def render_icon(n):
+    """The icon drawn at n x n as RGBA, colours not premultiplied."""
+    ss = icon_supersampling(n)
+    size = (n * ss, n * ss)
+    big = Image.new("RGBA", size, (0, 0, 0, 0))
+    for colour, expr, opacity in ICON_LAYERS:
+        mask = raster_mask(expr, size, n * ss / ICON)
+        if opacity != 1.0:
+            mask = scale_mask(mask, opacity)
+        big = Image.alpha_composite(big, solid(size, colour, mask))
     # Premultiply (composite on black) before averaging, then undo it, so
     # edge pixels keep their true colour rather than a dark halo.
-    premul = Image.alpha_composite(Image.new("RGBA", big.size, (0, 0, 0, 255)),
-                                   big).convert("RGB").reduce(ISS)
-    a = alpha.reduce(ISS)
-    pp, ap = premul.load(), a.load()
-    rgb = Image.new("RGB", (ICON, ICON), (0, 0, 0))
-    out = rgb.load()
-    opaque = [[False] * ICON for _ in range(ICON)]
-    for y in range(ICON):
-        for x in range(ICON):
+    premul = Image.alpha_composite(Image.new("RGBA", size, (0, 0, 0, 255)),
+                                   big).convert("RGB").reduce(ss)
+    alpha = big.getchannel("A").reduce(ss)
+    pp, ap = premul.load(), alpha.load()
+    icon = Image.new("RGBA", (n, n), (0, 0, 0, 0))
+    out = icon.load()
+    for y in range(n):
+        for x in range(n):
             av = ap[x, y]
-            if av >= 128:
-                opaque[y][x] = True
-                out[x, y] = tuple(min(255, int(c * 255 / av + 0.5)) for c in pp[x, y])
-    return rgb, opaque
+            if av:
+                out[x, y] = tuple(min(255, int(c * 255 / av + 0.5)) for c in pp[x, y]) + (av,)
+    return icon
 
 
-def ico_bytes(rgb, opaque):
-    n = ICON
+def ico_bytes(icon):
+    """A one-image ICO: 24-bit colour and a 1-bit mask, opaque where alpha >= 128."""
+    n = icon.size[0]
     color_stride = n * 3
     mask_stride = ((n + 31) // 32) * 4
     image_size = (color_stride + mask_stride) * n
     info = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 24, 0, image_size,
                        0, 0, 0, 0)
-    px = rgb.load()
+    px = icon.load()
     colour = bytearray()
     mask = bytearray()
     for y in range(n - 1, -1, -1):
         for x in range(n):
-            r, g, b = px[x, y] if opaque[y][x] else (0, 0, 0)
-            colour += bytes((b, g, r))
+            r, g, b, a = px[x, y]
+            colour += bytes((b, g, r)) if a >= 128 else bytes(3)
         bits = 0
         for x in range(n):
-            bits = (bits << 1) | (0 if opaque[y][x] else 1)
+            bits = (bits << 1) | (0 if px[x, y][3] >= 128 else 1)
         mask += bits.to_bytes(mask_stride, "big")
     resource = info + bytes(colour) + bytes(mask)
     icondir = struct.pack("<HHH", 0, 1, 1)
@@ -613,34 +646,100 @@ def ico_bytes(rgb, opaque):
     return icondir + entry + resource
 
 
-def check_icon(data, opaque):
+def check_icon(icon):
     errors = []
-    if len(data) != 3262:
-        errors.append(f"icon.ico is {len(data)} bytes, expected 3262")
-    opaque_count = sum(map(sum, opaque))
-    if not 300 <= opaque_count <= 1000:
-        errors.append(f"icon has an implausible {opaque_count} opaque pixels")
-    for x in (0, ICON - 1):
-        if opaque[ICON // 2][x]:
-            errors.append("icon drawing touches the left/right edge at mid height")
+    n = icon.size[0]
+    alpha = icon.getchannel("A")
+    opaque = sum(1 for a in alpha.getdata() if a >= 128)
+    if not 0.29 <= opaque / (n * n) <= 0.98:
+        errors.append(f"{n}px icon has an implausible {opaque} opaque pixels")
+    if alpha.getpixel((0, n // 2)) or alpha.getpixel((n - 1, n // 2)):
+        errors.append(f"{n}px icon touches the left/right edge at mid height")
     return errors
+
+
+def svg_number(v):
+    return f"{v:.4g}"
+
+
+def icon_svg():
+    """The same drawing as scalable vector graphics: parts become shapes,
+    masks SVG masks and filters; the keyline is a stroke, round rather than
+    square at its corners."""
+    defs = []
+    ids = iter(range(1, 1000))
+    region = 'x="-2" y="-2" width="36" height="36"'
+
+    def primitives(part):
+        out = []
+        for kind, geometry, *rest in part:
+            if kind == "ellipse":
+                x0, y0, x1, y1 = geometry
+                out.append(f'<ellipse cx="{svg_number((x0 + x1) / 2)}" '
+                           f'cy="{svg_number((y0 + y1) / 2)}" rx="{svg_number((x1 - x0) / 2)}" '
+                           f'ry="{svg_number((y1 - y0) / 2)}"/>')
+            elif kind == "polygon":
+                points = " ".join(f"{svg_number(x)},{svg_number(y)}" for x, y in geometry)
+                out.append(f'<polygon points="{points}"/>')
+            else:
+                x0, y0, x1, y1 = geometry
+                out.append(f'<rect x="{svg_number(x0)}" y="{svg_number(y0)}" '
+                           f'width="{svg_number(x1 - x0)}" height="{svg_number(y1 - y0)}" '
+                           f'rx="{svg_number(rest[0])}"/>')
+        return "".join(out)
+
+    def mask(content):
+        name = f"m{next(ids)}"
+        defs.append(f'<mask id="{name}" maskUnits="userSpaceOnUse" {region}>{content}</mask>')
+        return name
+
+    def shape(expr, colour):
+        if isinstance(expr, list):
+            return primitives(expr)
+        op, a, *rest = expr
+        if op == "union":
+            return "".join(shape(e, colour) for e in (a, *rest))
+        if op == "minus":
+            name = mask(f'<rect {region} fill="#fff"/><g fill="#000">{shape(rest[0], "#000")}</g>')
+            return f'<g mask="url(#{name})">{shape(a, colour)}</g>'
+        if op == "clip":
+            name = mask(f'<g fill="#fff">{shape(rest[0], "#fff")}</g>')
+            return f'<g mask="url(#{name})">{shape(a, colour)}</g>'
+        if op == "blur":
+            name = f"f{next(ids)}"
+            defs.append(f'<filter id="{name}" filterUnits="userSpaceOnUse" {region}>'
+                        f'<feGaussianBlur stdDeviation="{svg_number(rest[0])}"/></filter>')
+            return f'<g filter="url(#{name})">{shape(a, colour)}</g>'
+        return (f'<g stroke="{colour}" stroke-width="{svg_number(2 * rest[0])}" '
+                f'stroke-linejoin="round">{shape(a, colour)}</g>')
+
+    layers = []
+    for colour, expr, opacity in ICON_LAYERS:
+        hex_colour = "#%02x%02x%02x" % colour
+        attrs = f' opacity="{svg_number(opacity)}"' if opacity != 1.0 else ""
+        layers.append(f'<g fill="{hex_colour}"{attrs}>{shape(expr, hex_colour)}</g>')
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            f'<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+            f'viewBox="0 0 {ICON} {ICON}">\n'
+            '<title>Tallowind</title>\n'
+            f'<defs>{"".join(defs)}</defs>\n'
+            + "\n".join(layers) + "\n</svg>\n").encode()
 
 
 # ------------------------------------------------------------------ main ---
 
 def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
     print(f"wrote {os.path.relpath(path, os.path.dirname(HERE))}: {len(data)} bytes, "
           f"sha256 {hashlib.sha256(data).hexdigest()}")
 
 
-def icon_png_bytes(ico):
+def png_bytes(image):
     import io
-    from PIL import Image
-    image = Image.open(io.BytesIO(ico)).convert("RGBA")
     out = io.BytesIO()
-    image.save(out, format="PNG", optimize=False)
+    image.save(out, format="PNG", optimize=True)
     return out.getvalue()
 
 
@@ -651,9 +750,12 @@ def main():
     if len(bmp) != 113454:
         errors.append(f"window.bmp is {len(bmp)} bytes, expected 113454")
 
-    icon_rgb, opaque = render_icon()
-    ico = ico_bytes(icon_rgb, opaque)
-    errors += check_icon(ico, opaque)
+    icons = {n: render_icon(n) for n in ICON_SIZES}
+    for icon in icons.values():
+        errors += check_icon(icon)
+    ico = ico_bytes(icons[ICON])
+    if len(ico) != 3262:
+        errors.append(f"icon.ico is {len(ico)} bytes, expected 3262")
 
     if errors:
         for e in errors:
@@ -668,13 +770,13 @@ def main():
           f"white runs {census['white_runs']},",
           f"enclosed white regions {len(holes)} "
           f"({sum(len(c) for c in holes)} px)")
-    transparent = ICON * ICON - sum(map(sum, opaque))
-    print(f"icon mask: {transparent} transparent pixels, "
-          f"{ICON * ICON - transparent} opaque")
+    opaque = sum(1 for a in icons[ICON].getchannel("A").getdata() if a >= 128)
+    print(f"icon mask: {ICON * ICON - opaque} transparent pixels, {opaque} opaque")
     write(os.path.join(HERE, "window.bmp"), bmp)
     write(os.path.join(HERE, "icon.ico"), ico)
-    # Desktop icon themes take PNG, not ICO: the same image with its mask as alpha.
-    write(os.path.join(HERE, "tallowind.png"), icon_png_bytes(ico))
+    for n, icon in icons.items():
+        write(os.path.join(HERE, "icons", f"tallowind-{n}.png"), png_bytes(icon))
+    write(os.path.join(HERE, "icons", "tallowind.svg"), icon_svg())
     return 0
 
 

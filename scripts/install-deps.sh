@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing) needs,
-# and only when something is missing. Uses sudo when not run as root.
+# Installs the Debian packages that building needs (with "package", making the
+# release files too; with "test", testing), and only when something is missing.
+# Uses sudo when not run as root.
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
@@ -12,8 +13,17 @@ test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1
                weston qt6-wayland
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
 
+# Making the release files (scripts/package.sh), and checking them.
+package_packages=(dpkg-dev zip mingw-w64 g++-mingw-w64-x86-64-posix)
+package_test_packages=(lintian desktop-file-utils appstream)
+
 packages=("${build_packages[@]}")
-if [[ "${1:-}" == "test" ]]; then packages+=("${test_packages[@]}"); fi
+case "${1:-}" in
+  "") ;;
+  package) packages+=("${package_packages[@]}") ;;
+  test) packages+=("${test_packages[@]}" "${package_packages[@]}" "${package_test_packages[@]}") ;;
+  *) echo "install-deps.sh: unknown argument '$1' (expected nothing, package or test)" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the unit and Qt
 # tests and the end-to-end tests under Xvfb; the unit and Qt tests again under
-# ASan+UBSan; a short fuzzing run; the Windows build under Wine.
+# ASan+UBSan; a short fuzzing run; the Windows build under Wine; then the
+# release files (scripts/package.sh) and their packaging test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -24,3 +25,7 @@ scripts/fuzz.sh 30
 
 echo "== Windows build under Wine"
 scripts/test-windows.sh
+
+echo "== Release files: the Debian package and the Windows zip"
+scripts/package.sh
+/usr/bin/python3 tests/packaging/test_package.py
