@@ -302,10 +302,17 @@ void QtForm::mousePressEvent(QMouseEvent* event) {
     RunHandler(runtime_, [&] { handlers_->Form_MouseDown(button, shift, x, y); });
 }
 
+void QtForm::closeEvent(QCloseEvent*) { runtime_.End(0); }
+
 void QtForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (x11::Connection() != nullptr && !positionKeeper_)
+    if (x11::Connection() != nullptr && !positionKeeper_) {
         positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);
+        // Classic managers hand the focus over with the pointer, and take it
+        // from the gadget when its menu opens under the pointer, which makes
+        // Qt close the menu at once. The gadget has nothing to type into.
+        if (!x11::ExtendedWindowManagerRuns()) windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus);
+    }
     // The surface may be made anew on show (Wayland forgets its input
     // region then), and on another screen than the one it was built for.
     if (!UpdateScale()) ApplyOutline();

@@ -67,6 +67,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // The desktop closed the window (a window manager's close, the
+    // compositor's): the program ends, as "Exit" ends it.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     bool UpdateScale();  // true when it rescaled

@@ -1,6 +1,8 @@
 #include "platform/qt/x11_window.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPoint>
 #include <QTimer>
 
 #include <xcb/shape.h>
@@ -10,6 +12,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tw::qt::x11 {
@@ -29,6 +33,185 @@ void Quietly(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
     std::free(xcb_request_check(connection, cookie));
 }
 
+xcb_window_t RootOf(xcb_connection_t* connection) {
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+xcb_atom_t Intern(xcb_connection_t* connection, std::string_view name) {
+    const auto reply = Adopt(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// A property's 32-bit values; none when it or its window is missing.
+std::vector<std::uint32_t> Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
+                                    xcb_atom_t type) {
+    xcb_generic_error_t* error = nullptr;
+    const auto reply = Adopt(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 4096), &error));
+    std::free(error);
+    if (!reply || reply->format != 32) return {};
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return std::vector<std::uint32_t>(values, values + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+// Adds to what this connection already hears from a window rather than
+// replacing it (Qt shares the connection).
+void Hear(xcb_connection_t* connection, xcb_window_t window, std::uint32_t events) {
+    const auto attributes = Adopt(xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, window), nullptr));
+    if (!attributes) return;
+    const std::uint32_t mask = attributes->your_event_mask | events;
+    Quietly(connection, xcb_change_window_attributes_checked(connection, window, XCB_CW_EVENT_MASK, &mask));
+}
+
+// In device pixels, as the server has them: Qt's are logical ones.
+std::optional<QPoint> PointerOnScreen(xcb_connection_t* connection) {
+    const auto pointer = Adopt(
+        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, RootOf(connection)), nullptr));
+    if (!pointer) return std::nullopt;
+    return QPoint(pointer->root_x, pointer->root_y);
+}
+
+std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t window) {
+    const auto where = Adopt(xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, window, RootOf(connection), 0, 0), nullptr));
+    if (!where) return std::nullopt;
+    return QPoint(where->dst_x, where->dst_y);
+}
+
+class WindowManagerWatch final : public QAbstractNativeEventFilter {
+public:
+    explicit WindowManagerWatch(xcb_connection_t* connection)
+        : connection_(connection),
+          root_(RootOf(connection)),
+          check_(Intern(connection, "_NET_SUPPORTING_WM_CHECK")),
+          supported_(Intern(connection, "_NET_SUPPORTED")),
+          moveResize_(Intern(connection, "_NET_WM_MOVERESIZE")) {
+        Hear(connection_, root_, XCB_EVENT_MASK_PROPERTY_CHANGE);
+        Read();
+        qGuiApp->installNativeEventFilter(this);
+    }
+    ~WindowManagerWatch() override {
+        if (qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+    }
+    WindowManagerWatch(const WindowManagerWatch&) = delete;
+    WindowManagerWatch& operator=(const WindowManagerWatch&) = delete;
+
+    bool OffersMove() const { return offersMove_; }
+    bool Runs() const { return runs_; }
+    xcb_atom_t MoveResize() const { return moveResize_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7F) {
+        case XCB_PROPERTY_NOTIFY: {
+            const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            if (change->window == root_ && (change->atom == check_ || change->atom == supported_)) Read();
+            break;
+        }
+        case XCB_DESTROY_NOTIFY:
+            // The manager went away without clearing the root's properties.
+            if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == checkWindow_) Read();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Read() {
+        const auto rootCheck = Property(connection_, root_, check_, XCB_ATOM_WINDOW);
+        const xcb_window_t window = rootCheck.empty() ? XCB_NONE : rootCheck.front();
+        const auto selfCheck = window == XCB_NONE ? std::vector<std::uint32_t>()
+                                                  : Property(connection_, window, check_, XCB_ATOM_WINDOW);
+        const auto supported = Property(connection_, root_, supported_, XCB_ATOM_ATOM);
+        const xcb_window_t self = selfCheck.empty() ? XCB_NONE : selfCheck.front();
+        runs_ = window != XCB_NONE && self == window;
+        offersMove_ = OffersInteractiveMove(window, self, supported, moveResize_);
+        if (window != checkWindow_) {
+            checkWindow_ = window;
+            if (checkWindow_ != XCB_NONE) Hear(connection_, checkWindow_, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+        }
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    xcb_atom_t check_;
+    xcb_atom_t supported_;
+    xcb_atom_t moveResize_;
+    xcb_window_t checkWindow_ = XCB_NONE;
+    bool runs_ = false;
+    bool offersMove_ = false;
+};
+
+WindowManagerWatch* Watch() {
+    static std::unique_ptr<WindowManagerWatch> watch;
+    xcb_connection_t* connection = Connection();
+    if (!watch && connection != nullptr) watch = std::make_unique<WindowManagerWatch>(connection);
+    return watch.get();
+}
+
+class OwnMove final : public QObject {
+public:
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
+        : QObject(&window), window_(window), connection_(connection), pointer_(pointer), origin_(origin),
+          at_(origin) {
+        window_.installEventFilter(this);
+    }
+
+    void Finish() {
+        window_.removeEventFilter(this);
+        deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            if (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) Follow();
+            else Finish();
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                Follow();
+                Finish();
+            }
+            break;
+        case QEvent::FocusOut:
+        case QEvent::WindowDeactivate:
+        case QEvent::Hide:
+            Finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Follow() {
+        const std::optional<QPoint> pointer = PointerOnScreen(connection_);
+        if (!pointer) return;
+        const QPoint to = origin_ + (*pointer - pointer_);
+        if (to == at_) return;
+        at_ = to;
+        // Qt asks for static gravity: a window manager puts the window itself, not its frame, there.
+        const std::uint32_t where[] = {static_cast<std::uint32_t>(to.x()), static_cast<std::uint32_t>(to.y())};
+        xcb_configure_window(connection_, static_cast<xcb_window_t>(window_.winId()),
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+        xcb_flush(connection_);
+    }
+
+    QWidget& window_;
+    xcb_connection_t* connection_;
+    QPoint pointer_;  // at the press
+    QPoint origin_;   // of the window at the press
+    QPoint at_;
+};
+
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
     for (;;) {
         const auto tree = Adopt(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
@@ -38,6 +221,60 @@ xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
 }
 
 }  // namespace
+
+bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
+                           std::span<const xcb_atom_t> supported, xcb_atom_t moveResize) {
+    const bool running = rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;
+    return running && moveResize != XCB_ATOM_NONE &&
+           std::find(supported.begin(), supported.end(), moveResize) != supported.end();
+}
+
+bool WindowManagerOffersMove() {
+    const WindowManagerWatch* watch = Watch();
+    return watch != nullptr && watch->OffersMove();
+}
+
+bool ExtendedWindowManagerRuns() {
+    const WindowManagerWatch* watch = Watch();
+    return watch != nullptr && watch->Runs();
+}
+
+void StartWindowManagerMove(xcb_window_t window) {
+    xcb_connection_t* connection = Connection();
+    const WindowManagerWatch* watch = Watch();
+    if (connection == nullptr || watch == nullptr) return;
+    // From where the server has the pointer: Qt's idea of it is in logical
+    // pixels, and of the window's position can be stale.
+    const std::optional<QPoint> pointer = PointerOnScreen(connection);
+    if (!pointer) return;
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = watch->MoveResize();
+    event.data.data32[0] = static_cast<std::uint32_t>(pointer->x());
+    event.data.data32[1] = static_cast<std::uint32_t>(pointer->y());
+    event.data.data32[2] = 8;  // _NET_WM_MOVERESIZE_MOVE
+    event.data.data32[3] = 1;  // the left button
+    event.data.data32[4] = 1;  // asked for by an application
+    // The window manager grabs the pointer itself; our implicit grab would stop it.
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    xcb_send_event(connection, 0, RootOf(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+}
+
+void StartOwnMove(QWidget& window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr) return;
+    for (QObject* child : window.children()) {
+        if (auto* earlier = dynamic_cast<OwnMove*>(child)) earlier->Finish();
+    }
+    const std::optional<QPoint> pointer = PointerOnScreen(connection);
+    const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
+    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
+}
 
 xcb_connection_t* Connection() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -115,12 +352,7 @@ void PositionKeeper::WatchFrame() {
     if (frame == frame_) return;
     frame_ = frame;
     if (frame_ == static_cast<xcb_window_t>(window_.winId())) return;  // no window manager's frame
-    // Adds to what this connection already hears from the frame rather than replacing it.
-    const auto attributes = Adopt(xcb_get_window_attributes_reply(
-        connection_, xcb_get_window_attributes(connection_, frame_), nullptr));
-    if (!attributes) return;
-    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    Quietly(connection_, xcb_change_window_attributes_checked(connection_, frame_, XCB_CW_EVENT_MASK, &mask));
+    Hear(connection_, frame_, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
 }
 
 void PositionKeeper::ScheduleSync() {
@@ -135,9 +367,7 @@ void PositionKeeper::ScheduleSync() {
 
 void PositionKeeper::Sync() {
     const auto ours = static_cast<xcb_window_t>(window_.winId());
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    const auto where = Adopt(xcb_translate_coordinates_reply(
-        connection_, xcb_translate_coordinates(connection_, ours, root, 0, 0), nullptr));
+    const std::optional<QPoint> where = OriginOnScreen(connection_, ours);
     const auto geometry = Adopt(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, ours), nullptr));
     if (!where || !geometry) return;
 
@@ -146,8 +376,8 @@ void PositionKeeper::Sync() {
     notify.event = ours;
     notify.window = ours;
     notify.above_sibling = XCB_NONE;
-    notify.x = where->dst_x;
-    notify.y = where->dst_y;
+    notify.x = static_cast<std::int16_t>(where->x());
+    notify.y = static_cast<std::int16_t>(where->y());
     notify.width = geometry->width;
     notify.height = geometry->height;
     notify.border_width = geometry->border_width;

@@ -275,10 +275,12 @@ def parse_colour(text):
 # ---------------------------------------------------------------- the desktop
 
 class Desktop:
-    """A private X display: Xvfb, optionally openbox and an accessibility bus."""
+    """A private X display: Xvfb, optionally a window manager (openbox, which
+    offers the standard interactive move and activation, or twm, a classic
+    one that offers neither) and an accessibility bus."""
 
-    def __init__(self, window_manager=True, accessibility=False, backdrop="#00ff00", scale=1):
-        self.window_manager = window_manager
+    def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1):
+        self.window_manager = "openbox" if window_manager is True else window_manager or None
         self.scale = scale
         self.accessibility = accessibility
         self.backdrop_text = backdrop
@@ -311,7 +313,7 @@ class Desktop:
             subprocess.run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                            text=True, env=self.env(), check=True)
         if self.window_manager:
-            self._start_openbox()
+            self._start_window_manager()
         self.set_backdrop(self.backdrop_text)
         # A bus of our own even without accessibility: with none, libdbus
         # autolaunches one that outlives the display.
@@ -383,21 +385,26 @@ class Desktop:
     def root(self):
         return self.x.screen().root
 
-    def _start_openbox(self):
-        self._spawn(["openbox", "--sm-disable"])
-        atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
+    def _start_window_manager(self):
+        from Xlib import X, Xutil
+        if self.window_manager == "openbox":
+            self._spawn(["openbox", "--sm-disable"])
+            atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
 
-        def wm_is_up():
-            prop = self.root.get_full_property(atom, 0)
-            return prop is not None and len(prop.value) > 0
-        if not wait_until(wm_is_up, 10):
-            raise RuntimeError("openbox did not come up")
-        # openbox names itself before it is done starting, and a window mapped
-        # in between may never be managed: wait until it frames a fresh one.
-        from Xlib import X
+            def wm_is_up():
+                prop = self.root.get_full_property(atom, 0)
+                return prop is not None and len(prop.value) > 0
+            if not wait_until(wm_is_up, 10):
+                raise RuntimeError("openbox did not come up")
+        else:
+            self._spawn([self.window_manager])
+        # A manager may name itself before it is done starting, and a window
+        # mapped in between may never be managed: wait until it frames a
+        # fresh one (placed by the program, or twm would ask the user).
         deadline = time.monotonic() + 10
         while True:
             probe = self.root.create_window(0, 0, 10, 10, 0, X.CopyFromParent)
+            probe.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PPosition, x=0, y=0)
             probe.map()
             self.x.sync()
             framed = wait_until(lambda: probe.query_tree().parent.id != self.root.id and
@@ -407,7 +414,7 @@ class Desktop:
             if framed:
                 break
             if time.monotonic() > deadline:
-                raise RuntimeError("openbox does not manage windows")
+                raise RuntimeError("%s does not manage windows" % self.window_manager)
 
     def set_backdrop(self, colour):
         """Sets the root colour and waits until the screen shows it (openbox
@@ -501,6 +508,25 @@ class Desktop:
         out = self.xdotool("getmouselocation", "--shell")
         fields = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(fields.get("WINDOW", "0"))
+
+    def focus(self, window_id):
+        """Gives a window the keyboard, as a person would: the pointer onto
+        it, then the window manager's activation where it has one."""
+        x, y, right, bottom = self.frame_of(window_id)
+        self.xdotool("mousemove", (x + right) // 2, (y + bottom) // 2)
+        self.xdotool("windowactivate" if self.window_manager == "openbox" else "windowfocus", "--sync",
+                     window_id)
+
+    def close_window(self, window_id):
+        """What a window manager's close does: WM_DELETE_WINDOW to the window."""
+        from Xlib import X, protocol
+        window = self.x.create_resource_object("window", window_id)
+        protocols = self.x.intern_atom("WM_PROTOCOLS")
+        event = protocol.event.ClientMessage(
+            window=window, client_type=protocols,
+            data=(32, [self.x.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+        window.send_event(event, event_mask=X.NoEventMask)
+        self.x.sync()
 
     def drag(self, start, delta, button=1, steps=6):
         x, y = start

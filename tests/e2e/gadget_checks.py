@@ -86,12 +86,17 @@ class Gadget:
         self.desktop.xdotool("mousemove", x, y, "click", 3)
 
     def menu_pick(self, keys):
-        """Opens the menu on the picture and picks an item with the keyboard."""
+        """Opens the menu on the picture and picks an item with the keyboard
+        (["Down", "Return"] the first, ["Up", "Return"] the last)."""
         self.right_click(PICTURE_POINT)
         if self.popup(self.wait) is None:
             return False
         self.desktop.xdotool("key", *keys)
         return True
+
+    def close_menu(self):
+        self.desktop.xdotool("key", "Escape")
+        return wait_until(lambda: not self.app.popups(), self.wait)
 
 
 def check_shape(checks, desktop, gadget, picture):
@@ -158,8 +163,7 @@ def check_labels_inert(checks, desktop, gadget):
         popup = gadget.popup(gadget.settle)
         checks.check("a right press inside %s opens no menu" % name, popup is None)
         if popup is not None:
-            desktop.xdotool("key", "Escape")
-            wait_until(lambda: not gadget.app.popups(), 2)
+            gadget.close_menu()
         desktop.drag(gadget.screen(point), (50, 30))
         time.sleep(gadget.settle)
         checks.equal("a left drag from inside %s does not move the window" % name,
@@ -174,8 +178,7 @@ def check_menu_no_move(checks, desktop, gadget, baseline):
         return
     pointer = gadget.screen(PICTURE_POINT)
     checks.equal("the menu opens at the pointer", (popup["x"], popup["y"]), pointer)
-    desktop.xdotool("key", "Escape")
-    checks.check("Escape closes the menu", wait_until(lambda: not gadget.app.popups(), gadget.wait))
+    checks.check("Escape closes the menu", gadget.close_menu())
     # A move begun by the right press would follow the pointer now.
     desktop.xdotool("mousemove", pointer[0] + 40, pointer[1] + 25)
     time.sleep(gadget.settle)
@@ -197,7 +200,7 @@ def check_about(checks, desktop, gadget, baseline):
                if w["id"] != gadget.id and not w["override_redirect"]]
     if not checks.equal("the message box is one more window", len(dialogs), 1):
         return
-    desktop.xdotool("windowactivate", "--sync", dialogs[0]["id"])
+    desktop.focus(dialogs[0]["id"])
     desktop.xdotool("key", "Return")
     checks.check("Return closes the message box",
                  wait_until(lambda: not gadget.message_boxes(), 5, gadget.poll))
@@ -216,8 +219,7 @@ def about_box_placement(checks, desktop, gadget):
     bottom); None if it did not open."""
     gadget.right_click(PICTURE_POINT)
     if gadget.popup(gadget.wait) is not None:
-        desktop.xdotool("key", "Escape")
-        wait_until(lambda: not gadget.app.popups(), gadget.wait)
+        gadget.close_menu()
     if not gadget.menu_pick(["Down", "Return"]):
         return None
     found = wait_until(lambda: [w for w in desktop.visible_windows_of(gadget.app.pid)
@@ -229,7 +231,7 @@ def about_box_placement(checks, desktop, gadget):
     offset = (box["x"] + box["width"] / 2 - x - gadget.size[0] / 2,
               box["y"] + box["height"] / 2 - y - gadget.size[1] / 2)
     frame = desktop.frame_of(box["id"])
-    desktop.xdotool("windowactivate", "--sync", box["id"])
+    desktop.focus(box["id"])
     desktop.xdotool("key", "Return")
     wait_until(lambda: len(desktop.visible_windows_of(gadget.app.pid)) == 1, 5, gadget.poll)
     return offset, frame
@@ -248,6 +250,35 @@ def check_about_over_gadget(checks, desktop, gadget, label):
 def on_screen(frame):
     left, top, right, bottom = frame
     return left >= 0 and top >= 0 and right <= SCREEN_W and bottom <= SCREEN_H
+
+
+def check_right_press_with_motion(checks, desktop, gadget):
+    """A right press that moves before it is released opens the menu and
+    never moves the window.  It moves up and left, away from the menu, which
+    would otherwise pick the item under the pointer on release."""
+    start = gadget.position()
+    x, y = gadget.screen(PICTURE_POINT)
+    desktop.xdotool("mousemove", x, y)
+    desktop.xdotool("mousedown", 3)
+    for i in range(1, 7):
+        desktop.xdotool("mousemove", x - 40 * i // 6, y - 25 * i // 6)
+        time.sleep(0.04)
+    desktop.xdotool("mouseup", 3)
+    if gadget.popup(gadget.settle) is not None:
+        gadget.close_menu()
+    time.sleep(gadget.settle)
+    checks.equal("a right press with motion does not move the window", gadget.position(), start)
+
+
+def check_desktop_close(checks, desktop, app, window, wait):
+    """The desktop's close (a window manager's close button, Alt+F4) is
+    WM_DELETE_WINDOW to the window: the program ends at once, with status 0."""
+    desktop.close_window(window["id"])
+    try:
+        status = app.process.wait(wait)
+    except subprocess.TimeoutExpired:
+        status = None
+    checks.equal("the desktop's close ends the program with status 0", status, 0)
 
 
 def check_exit(checks, gadget, name):

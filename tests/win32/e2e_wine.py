@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """tallowind.exe as a person uses it, under Wine, Xvfb and openbox: the
 shaped window, clicks through the cut-out hole, dragging, the live captions,
-the pop-up menu, the About box and Exit; then on a 200 % desktop (LogPixels
+the pop-up menu, the About box and Exit, and in a second start the
+desktop's close (WM_DELETE_WINDOW); then on a 200 % desktop (LogPixels
 192) the window, its shape, the hole and the About box again.  Wine offers no accessibility tree,
 so captions and message-box texts are read by a small Windows program
 (wine_readout.exe) running in the same Wine session.
@@ -25,9 +26,9 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
 from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, App, Desktop, inside_rect,  # noqa: E402
                      load_picture, run_test, scale_rect, spawn, wait_until, window_size)
-from gadget_checks import (Gadget, check_about, check_exit, check_hole_clicks,  # noqa: E402
-                           check_labels_inert, check_menu_no_move, check_shape, drag_away,
-                           drag_back)
+from gadget_checks import (Gadget, check_about, check_desktop_close, check_exit,  # noqa: E402
+                           check_hole_clicks, check_labels_inert, check_menu_no_move, check_shape,
+                           drag_away, drag_back)
 
 CAPTION_PATTERNS = {"Label1": r"\d+ days,",
                     "Label2": r"\d+ hours, \d+ minutes and \d+ seconds\."}
@@ -183,6 +184,12 @@ def check_at_100(checks, prefix, exe, inspector, picture):
         check_about(checks, desktop, gadget, baseline)
         check_exit(checks, gadget, "Exit ends the process with status 0")
         gadget.app.stop()
+
+        again = WineGadget(desktop, prefix, exe, inspector)
+        window = again.find_window()
+        if checks.check("a second start maps the window", window):
+            check_desktop_close(checks, desktop, again.app, window, again.exit_wait)
+        again.app.stop()
 
 
 def check_at_200(checks, prefix, exe, inspector, picture):
