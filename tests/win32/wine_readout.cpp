@@ -71,10 +71,15 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
     if (!::IsWindowVisible(window)) return TRUE;
     std::vector<HWND> children;
     ::EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
-    std::string line = "{" + Describe(window, nullptr) + ", \"children\": [";
+    // Appended piece by piece: "literal" + std::string&& trips GCC 12's
+    // -Wrestrict false positive (GCC bug 105651) in optimised builds.
+    std::string line = "{";
+    line += Describe(window, nullptr);
+    line += ", \"children\": [";
     for (std::size_t i = 0; i < children.size(); ++i) {
-        if (i) line += ", ";
-        line += "{" + Describe(children[i], window) + "}";
+        line += i ? ", {" : "{";
+        line += Describe(children[i], window);
+        line += "}";
     }
     std::printf("%s]}\n", line.c_str());
     return TRUE;
