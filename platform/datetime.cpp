@@ -1,10 +1,10 @@
-#include "datetime.h"
+#include "platform/datetime.h"
 
 #include <charconv>
 #include <cstdio>
 #include <ctime>
 
-#include "errors.h"
+#include "platform/errors.h"
 
 namespace tw {
 namespace {

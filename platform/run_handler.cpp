@@ -1,6 +1,6 @@
-#include "errors.h"
-#include "files.h"
-#include "ui.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/ui.h"
 
 namespace tw {
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "layout.h"
-#include "picture.h"
-#include "window_system.h"
+#include "platform/layout.h"
+#include "platform/picture.h"
+#include "platform/window_system.h"
 
 namespace tw {
 

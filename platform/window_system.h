@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "region.h"
+#include "platform/region.h"
 
 namespace tw {
 

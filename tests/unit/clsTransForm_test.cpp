@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "file_test_support.h"
+#include "tests/unit/file_test_support.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "file_test_support.h"
+#include "tests/unit/file_test_support.h"
 #include "platform/errors.h"
 
 namespace tw {

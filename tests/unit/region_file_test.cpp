@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "file_test_support.h"
+#include "tests/unit/file_test_support.h"
 #include "platform/errors.h"
 #include "platform/region.h"
-#include "region_file_access.h"
+#include "tests/unit/region_file_access.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

@@ -11,7 +11,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/win32/win32_text.h"
-#include "win32_test_support.h"
+#include "tests/win32/win32_test_support.h"
 
 namespace tw {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/picture.h"
 #include "platform/region.h"
 #include "shaping/colour_key_scan.h"
-#include "win32_test_support.h"
+#include "tests/win32/win32_test_support.h"
 
 namespace tw {
 namespace {
