@@ -1,5 +1,4 @@
 // The countdown clock: the tick of Timer1.
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -17,14 +16,10 @@ void frmMain::Timer1_Timer() {
     std::string target;
     ResumeNext([&] { target = "12/25/" + FormatYYYY(now.value()); });
 
+    // The target lies in the year of the reading, so the difference is less
+    // than a year of seconds and always fits.
     std::int32_t remaining = 0;
-    ResumeNext([&] {
-        const std::int64_t diff = DateDiffSeconds(now.value(), target);
-        if (diff < std::numeric_limits<std::int32_t>::min() ||
-            diff > std::numeric_limits<std::int32_t>::max())
-            throw ClassicError(err::kOverflow);
-        remaining = static_cast<std::int32_t>(diff);
-    });
+    ResumeNext([&] { remaining = static_cast<std::int32_t>(DateDiffSeconds(now.value(), target)); });
 
     std::int32_t days = 0, hours = 0, minutes = 0, seconds = 0;
     SplitSeconds(remaining, days, hours, minutes, seconds);

@@ -1,7 +1,5 @@
 #include "app/frmMain.h"
 
-#include <memory>
-
 #include "platform/errors.h"
 #include "shaping/clsTransForm.h"
 
@@ -16,12 +14,13 @@ frmMain::frmMain(Form& form, UiRuntime& runtime, WindowSystem& windowSystem, Tim
       Label2(form.GetLabel("Label2")) {}
 
 void frmMain::Form_Load() {
-    // Any failure here leaves the window rectangular and the program runs on.
-    std::unique_ptr<clsTransForm> shaper;
-    ResumeNext([&] { shaper = std::make_unique<clsTransForm>(windowSystem_); });
-    const Colour colr = 0x00FFFFFF;
+    // Any failure here leaves the window rectangular and the program runs
+    // on. Making the shaper cannot fail short of memory, and then shaping is
+    // skipped just the same: one resume-next step covers both.
     ResumeNext([&] {
-        if (shaper) shaper->SetRegion(form_, colr);
+        clsTransForm shaper(windowSystem_);
+        const Colour colr = 0x00FFFFFF;
+        shaper.SetRegion(form_, colr);
     });
 }
 

@@ -25,12 +25,12 @@ const FormLayout& frmMainLayout() {
         // Creation order: Label2 before Label1.
         f.labels = {
             LabelLayout{"Label2", "Loading", PixelRect{40, 136, 105, 41}, kColourHighlightText, true,
-                      HAlign::Centre, f.font, 1},
+                        HAlign::Centre, f.font},
             LabelLayout{"Label1", "Loading", PixelRect{24, 120, 129, 17}, kColourHighlightText, true,
-                      HAlign::Centre, FontLayout{"MS Sans Serif", 13, 700, 178}, 0},
+                        HAlign::Centre, FontLayout{"MS Sans Serif", 13, 700, 178}},
         };
 
-        f.menus = {MenuLayout{"menu", "", false,
+        f.menus = {MenuLayout{"menu", "",
                             {MenuItemLayout{"menuAbout", "About"}, MenuItemLayout{"line", "-"},
                              MenuItemLayout{"menuExit", "Exit"}}}};
         return f;

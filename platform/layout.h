@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "picture.h"
+#include "platform/picture.h"
 
 namespace tw {
 
@@ -36,7 +36,7 @@ struct PixelRect {
 
 struct TimerLayout {
     std::string name;
-    int intervalMs = 0;
+    int intervalMs = 0;  // 0: the timer never ticks
     bool enabled = true;
 };
 
@@ -50,7 +50,6 @@ struct LabelLayout {
     bool transparentBackground = true;
     HAlign alignment = HAlign::Centre;
     FontLayout font;
-    int tabIndex = 0;
 };
 
 struct MenuItemLayout {
@@ -61,7 +60,6 @@ struct MenuItemLayout {
 struct MenuLayout {
     std::string name;
     std::string caption;
-    bool visible = false;
     std::vector<MenuItemLayout> items;
 };
 
@@ -73,7 +71,7 @@ struct FormLayout {
     bool frameless = true;
     bool showInTaskbar = false;
     bool topmost = false;
-    bool centreOnScreen = true;
+    bool centreOnScreen = true;  // else at the screen's top left corner
     Colour backColour = kColourHighlightText;
     std::span<const std::uint8_t> pictureBmp;  // drawn unscaled at (0, 0)
     std::span<const std::uint8_t> iconIco;

@@ -11,9 +11,8 @@ namespace tw {
 void clsTransForm::SetRegion(ShapeableWindow& Objct, Colour Colr, const std::string& FileName) {
     const bool exists = files::FileExists(FileName);
     TargetForm = &Objct;
-    // Left over from a call that failed before the window took it.
-    if (hRgn) hRgn.reset();
-
+    // A region left over from a call that failed before the window took it
+    // is freed as soon as hRgn takes the new one.
     if (exists) {
         hRgn = LoadRegionDataFromFile(FileName);
     } else {

@@ -122,7 +122,7 @@ QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, con
                  size);
 }
 
-QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent), caption_(layout.caption) {
+QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent) {
     setObjectName(QString::fromStdString(layout.name));
     setGeometry(layout.rect.left, layout.rect.top, layout.rect.width, layout.rect.height);
     setFont(ToQFont(layout.font));
@@ -137,21 +137,21 @@ QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent), c
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, ToQColor(layout.foreColour));
     setPalette(pal);
-    setText(QString::fromStdString(caption_));
+    setText(QString::fromStdString(layout.caption));
 }
 
-void QtLabel::SetCaption(const std::string& caption) {
-    if (caption == caption_) return;
-    caption_ = caption;
-    setText(QString::fromStdString(caption_));
-}
+// QLabel repaints only when the text differs.
+void QtLabel::SetCaption(const std::string& caption) { setText(QString::fromStdString(caption)); }
 
 void QtLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }
 void QtLabel::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
 void QtLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
-    : runtime_(runtime), bitmap_(DecodePicture(layout.pictureBmp)), picture_(bitmap_) {
+    : runtime_(runtime),
+      centreOnScreen_(layout.centreOnScreen),
+      bitmap_(DecodePicture(layout.pictureBmp)),
+      picture_(bitmap_) {
     setObjectName(QString::fromStdString(layout.name));
     background_ = ToQColor(layout.backColour);
 
@@ -183,7 +183,7 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
         connect(timer, &QTimer::timeout, this, [this, name = timerLayout.name] {
             if (handlers_) RunHandler(runtime_, [&] { handlers_->Timer_Tick(name); });
         });
-        timers_.emplace_back(timer, timerLayout.enabled);
+        timers_.emplace_back(timer, timerLayout.enabled && timerLayout.intervalMs > 0);
     }
     for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
     for (const MenuLayout& menuLayout : layout.menus) {
@@ -223,11 +223,13 @@ void QtForm::Rescale(PixelScale scale) {
     ApplyOutline();
 }
 
-void QtForm::CentreOnScreen() {
+void QtForm::PlaceOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
+    // The whole screen, not its available area, as the Windows build does.
     const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    if (centreOnScreen_) move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    else move(area.topLeft());
 }
 
 void QtForm::StartTimers() {

@@ -34,9 +34,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    std::string caption_;
 };
 
 class QtForm final : public QWidget, public Form {
@@ -45,7 +42,8 @@ public:
     ~QtForm() override;
 
     void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
-    void CentreOnScreen();
+    // Centred on the primary screen, or at its top left corner, as laid out.
+    void PlaceOnScreen();
     void StartTimers();
 
     const tw::Picture& Picture() const override { return picture_; }
@@ -57,10 +55,6 @@ public:
     void SetOutline(RegionHandle outline, bool redraw);
     const Region* Outline() const { return outline_.get(); }
     QMenu* Menu(const std::string& name) const;
-    // What the window shows, in device pixels at the display scale it was
-    // last painted at: the background, the picture scaled without blending,
-    // and (where shapes are alpha) nothing outside the outline.
-    const QImage& Frame() const { return frame_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -79,6 +73,7 @@ private:
 
     UiRuntime& runtime_;
     FormHandlers* handlers_ = nullptr;
+    bool centreOnScreen_;
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
     QColor background_;
@@ -88,11 +83,14 @@ private:
     // Remade on a change of outline or display scale, never per paint.
     PixelScale scale_;
     Region deviceOutline_;
+    // What the window shows, in device pixels: the background, the picture
+    // scaled without blending, and (where shapes are alpha) nothing outside
+    // the outline.
     QImage frame_;
     std::unique_ptr<x11::PositionKeeper> positionKeeper_;
     std::map<std::string, QtLabel*> labels_;
     std::map<std::string, QMenu*> menus_;
-    std::vector<std::pair<QTimer*, bool>> timers_;
+    std::vector<std::pair<QTimer*, bool>> timers_;  // with whether it ticks at all
 };
 
 QColor ToQColor(Colour colour);

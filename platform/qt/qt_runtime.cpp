@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QMessageBox>
-#include <QPointer>
 #include <QScreen>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/pixel_scale.h"
 #include "platform/qt/qt_form.h"
+#include "platform/qt/qt_runtime.h"
 
 namespace tw {
 namespace {
@@ -41,28 +41,6 @@ protected:
         setGeometry(qt::CentredOver(owner->frameGeometry(), size(), frameGeometry().size() - size(),
                                     owner->screen()->availableGeometry()));
     }
-};
-
-class QtRuntime final : public UiRuntime {
-public:
-    void SetOwner(QWidget* owner) { owner_ = owner; }
-
-    void MsgBox(const std::string& prompt, int style, const std::string& title) override {
-        QString text = QString::fromStdString(prompt);
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        OwnedMessageBox box(IconOf(style), QString::fromStdString(title), text, QMessageBox::Ok, owner_);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
-    }
-
-    [[noreturn]] void End(int exitStatus) override {
-        // At once: no event, timer tick or destructor of ours runs after this.
-        std::fflush(nullptr);
-        std::_Exit(exitStatus);
-    }
-
-private:
-    QPointer<QWidget> owner_;
 };
 
 // Qt takes any number for these, and a zero, negative or non-finite one
@@ -116,10 +94,28 @@ std::unique_ptr<QApplication> StartToolkit(int& argc, char** argv, const FormLay
 
 }  // namespace
 
+namespace qt {
+
+void QtRuntime::MsgBox(const std::string& prompt, int style, const std::string& title) {
+    QString text = QString::fromStdString(prompt);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    OwnedMessageBox box(IconOf(style), QString::fromStdString(title), text, QMessageBox::Ok, owner_);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void QtRuntime::End(int exitStatus) {
+    // At once: no event, timer tick or destructor of ours runs after this.
+    std::fflush(nullptr);
+    std::_Exit(exitStatus);
+}
+
+}  // namespace qt
+
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
     const std::unique_ptr<QApplication> app = StartToolkit(argc, argv, layout);
     QApplication::setApplicationName(QStringLiteral("tallowind"));
-    QtRuntime runtime;
+    qt::QtRuntime runtime;
 
     std::unique_ptr<qt::QtForm> form;
     std::unique_ptr<FormHandlers> handlers;
@@ -131,7 +127,7 @@ int RunApplication(int argc, char** argv, const FormLayout& layout, const Handle
     form->SetHandlers(handlers.get());
 
     RunHandler(runtime, [&] { handlers->Form_Load(); });
-    form->CentreOnScreen();
+    form->PlaceOnScreen();
     form->show();
     form->StartTimers();
     return QApplication::exec();

@@ -1,13 +1,22 @@
 // The Qt window built from frmMain's layout, on Qt's offscreen platform.
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
+// Mouse events through the window system, which keeps the button state
+// the move request reads.
+#define QTEST_QPA_MOUSE_HANDLING
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <memory>
 #include <string>
@@ -16,6 +25,8 @@
 #include "app/frmMain.h"
 #include "app/frmMain_layout.h"
 #include "platform/qt/qt_form.h"
+#include "platform/qt/qt_runtime.h"
+#include "platform/qt/qt_window_system.h"
 
 namespace tw {
 namespace {
@@ -82,10 +93,25 @@ TEST_F(QtFormTest, LabelsAreLaidOutAsTheLayoutSays) {
     }
 }
 
-TEST_F(QtFormTest, TimerTicksNoFasterThanTenMilliseconds) {
-    auto* timer = form.findChild<QTimer*>("Timer1");
-    ASSERT_NE(timer, nullptr);
-    EXPECT_EQ(timer->interval(), kMinTimerPeriodMs);
+TEST(QtFormLayout, TimersTickAndTheWindowStandsAsLaidOut) {
+    RecordingRuntime runtime;
+    FormLayout layout = frmMainLayout();
+    layout.timers = {TimerLayout{"Fast", 1, true}, TimerLayout{"Zero", 0, true}, TimerLayout{"Off", 20, false}};
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (const bool centred : {true, false}) {
+        layout.centreOnScreen = centred;
+        qt::QtForm form(layout, runtime);
+        form.StartTimers();
+        form.PlaceOnScreen();
+        const auto* fast = form.findChild<QTimer*>("Fast");
+        ASSERT_NE(fast, nullptr);
+        EXPECT_TRUE(fast->isActive());
+        EXPECT_EQ(fast->interval(), kMinTimerPeriodMs) << "never faster than the window system delivers";
+        EXPECT_FALSE(form.findChild<QTimer*>("Zero")->isActive()) << "an interval of 0 never ticks";
+        EXPECT_FALSE(form.findChild<QTimer*>("Off")->isActive());
+        const QPoint centre(screen.x() + (screen.width() - 183) / 2, screen.y() + (screen.height() - 211) / 2);
+        EXPECT_EQ(form.pos(), centred ? centre : screen.topLeft()) << centred;
+    }
 }
 
 TEST_F(QtFormTest, MenuTreeIsHiddenWithAboutSeparatorExit) {
@@ -183,6 +209,16 @@ TEST_F(QtFormTest, HandingARegionSetsTheWindowsInputRegion) {
     EXPECT_EQ(form.Outline(), nullptr);
 }
 
+TEST(QtRuntimeDeathTest, EndEndsAtOnceWithItsStatusAndNothingRunsAfter) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::fputs("ran after End", stderr); });
+            qt::QtRuntime().End(3);
+        },
+        ::testing::ExitedWithCode(3), ::testing::Not(::testing::HasSubstr("ran after End")));
+}
+
 TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreen) {
     struct Case {
         const char* name;
@@ -201,12 +237,29 @@ TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreen) {
         << "larger than the screen: its top left corner stays on it";
 }
 
-TEST_F(QtFormTest, TheMoveRequestDoesNothingWithoutTheLeftButton) {
+TEST_F(QtFormTest, TheMoveStartsOnlyWhileTheLeftButtonIsDown) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    const QPoint before = form.pos();
-    EXPECT_EQ(DesktopWindowSystem().SendMessageA(form.hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0), 0);
-    EXPECT_EQ(form.pos(), before);
+    std::vector<QWidget*> moved;
+    qt::QtWindowSystem system([&](QWidget& window) { moved.push_back(&window); });
+    // The press handler asks for the move, as the gadget's does.
+    struct AskForMove final : FormHandlers {
+        AskForMove(WindowSystem& s, WindowHandle w) : system(s), window(w) {}
+        void Form_MouseDown(std::int16_t, std::int16_t, float, float) override {
+            system.SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        }
+        WindowSystem& system;
+        WindowHandle window;
+    } handler(system, form.hWnd());
+    form.SetHandlers(&handler);
+
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+        QTest::mousePress(&form, button, {}, QPoint(90, 60));
+        QTest::mouseRelease(&form, button, {}, QPoint(90, 60));
+    }
+    EXPECT_EQ(moved, std::vector<QWidget*>{&form});
+    system.SendMessageA(form.hWnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    EXPECT_EQ(moved.size(), 1u) << "no button down, no move";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "assets/embedded.h"
+#include "platform/errors.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {
@@ -80,6 +81,15 @@ TEST(PixelScale, EdgesRoundHalvesUpAndSaturate) {
     }
     EXPECT_EQ(PixelScale::FromDpi(144), PixelScale(1.5));
     EXPECT_EQ(PixelScale::FromDpi(0), PixelScale());
+}
+
+TEST(PixelScale, APictureNoWindowCouldShowIsOutOfMemory) {
+    try {
+        ScaleBitmap(ShippedPicture(), PixelScale(3000.0));
+        FAIL() << "scaled to 537000 x 630000 pixels";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.Number(), err::kOutOfMemory);
+    }
 }
 
 TEST(PixelScale, BelowOneKeepsTheRegionCanonical) {

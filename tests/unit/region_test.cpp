@@ -237,7 +237,10 @@ TEST(RegionDataTest, DecodeCases) {
             EXPECT_TRUE(r->IsCanonical()) << c.name;
         }
     }
-    EXPECT_EQ(ExtCreateRegion(std::vector<std::uint8_t>(kMaxRgnDataBytes + 1, 0)), nullptr);
+    // A well-formed block (of empty rectangles) one rectangle past the limit.
+    std::vector<std::uint8_t> huge = Header(32, static_cast<std::uint32_t>(kMaxRgnDataBytes / 16));
+    huge.resize(32 + kMaxRgnDataBytes / 16 * 16, 0);
+    EXPECT_EQ(ExtCreateRegion(huge), nullptr);
 }
 
 TEST(RegionDataTest, RefusesBlocksMadeToUniteSlowly) {

@@ -14,7 +14,7 @@
 #include "platform/window_system.h"
 #include "platform/win32/win32_form.h"
 #include "shaping/colour_key_scan.h"
-#include "win32_test_support.h"
+#include "tests/win32/win32_test_support.h"
 
 namespace tw {
 namespace {
@@ -181,6 +181,44 @@ TEST(WindowSystem, TheGadgetFollowsADpiChange) {
         EXPECT_EQ(FontHeight(labels[0]), -scale.Edge(13)) << dpi;
         EXPECT_EQ(FontHeight(labels[1]), -scale.Edge(11)) << dpi;
     }
+}
+
+int g_labelMessages = 0;
+
+LRESULT CALLBACK CountLabelMessages(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && (message->message == WM_SETTEXT || message->message == WM_PAINT)) ++g_labelMessages;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The tick writes both captions a hundred times a second: writing the text
+// a label already shows must not touch it. And a label takes the presses on
+// it (a plain static passes them to the window below, the gadget).
+TEST(WindowSystem, TheLabelsTakeTheirPressesAndRepaintOnlyWhenTheirTextChanges) {
+    win32::Win32Form form(frmMainLayout());
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
+    form.Create();
+    ::ShowWindow(form.Hwnd(), SW_SHOWNA);
+    ::UpdateWindow(form.Hwnd());
+    for (const HWND label : LabelsOf(form.Hwnd())) {
+        RECT r{};
+        ::GetWindowRect(label, &r);
+        EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2)),
+                  HTCLIENT);
+    }
+
+    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, CountLabelMessages, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    Label& label1 = form.GetLabel("Label1");
+    g_labelMessages = 0;
+    label1.SetCaption("Loading");
+    EXPECT_EQ(g_labelMessages, 0);
+    label1.SetCaption("16 days,");
+    EXPECT_GT(g_labelMessages, 0);
+    ::UnhookWindowsHookEx(hook);
+    wchar_t shown[32] = {};
+    ::GetWindowTextW(LabelsOf(form.Hwnd())[0], shown, 32);
+    EXPECT_STREQ(shown, L"16 days,");
 }
 
 TEST(WindowSystem, ReleaseCaptureEndsOurCapture) {
