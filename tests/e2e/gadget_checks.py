@@ -281,6 +281,20 @@ def check_desktop_close(checks, desktop, app, window, wait):
     checks.equal("the desktop's close ends the program with status 0", status, 0)
 
 
+def check_person_using_it(checks, desktop, gadget, picture, check_hole, check_drag, exit_name):
+    """The gadget as a person uses it, in this order: its shape, the hole
+    (check_hole(checks, desktop, gadget, picture)), a drag (check_drag(checks,
+    desktop, gadget)), the inert labels, the menu, About and Exit."""
+    check_shape(checks, desktop, gadget, picture)
+    baseline = gadget.shot()
+    check_hole(checks, desktop, gadget, picture)
+    check_drag(checks, desktop, gadget)
+    check_labels_inert(checks, desktop, gadget)
+    check_menu_no_move(checks, desktop, gadget, baseline)
+    check_about(checks, desktop, gadget, baseline)
+    check_exit(checks, gadget, exit_name)
+
+
 def check_exit(checks, gadget, name):
     if not checks.check("menu: Up, Return", gadget.menu_pick(["Up", "Return"])):
         return

@@ -18,7 +18,7 @@ from desktop import (SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test,
                      window_size)
 from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
                            drag_back, on_screen)
-from test_gadget import INSTANT, QtGadget, check_hole
+from test_gadget import QtGadget, check_hole, start
 
 SCALES = (2.0, 1.5)
 UNUSABLE_FACTORS = ("0", "-1", "abc", "50")
@@ -58,22 +58,20 @@ def check_unusable_factors(checks, desktop, program, picture):
 def check_scale(checks, program, picture, scale):
     checks.prefix = "%d %%: " % round(scale * 100)
     with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
-        app = desktop.launch(program, fake_time=INSTANT[0], tz=INSTANT[1])
-        window = app.main_window()
-        if not checks.check("a %dx%d window is mapped" % window_size(scale), window,
-                            desktop.program_log()):
+        gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
+        if not gadget:
             return
-        gadget = QtGadget(desktop, app, window)
-        captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(app.captions()), 6, 0.1)
-        checks.equal("the captions read through the accessible tree", captions or app.captions(), CAPTIONS)
+        captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(gadget.app.captions()), 6, 0.1)
+        checks.equal("the captions read through the accessible tree", captions or gadget.app.captions(),
+                     CAPTIONS)
         check_shape(checks, desktop, gadget, picture)
         check_area(checks, desktop, gadget, picture)
         check_hole(checks, desktop, gadget, picture)
-        start, _ = drag_away(checks, desktop, gadget)
-        drag_back(checks, desktop, gadget, start)
+        before, _ = drag_away(checks, desktop, gadget)
+        drag_back(checks, desktop, gadget, before)
         check_about_over_gadget(checks, desktop, gadget, "after a drag")
         check_in_corner(checks, desktop, gadget)
-        app.stop()
+        gadget.app.stop()
         if scale == SCALES[0]:
             check_unusable_factors(checks, desktop, program, picture)
 

@@ -13,33 +13,27 @@ Usage: test_window_managers.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import Desktop, run_test, wait_until
+from desktop import Desktop, run_test
 from gadget_checks import (check_about, check_desktop_close, check_exit,
                            check_right_press_with_motion, drag_away)
-from test_gadget import INSTANT, QtGadget
+from test_gadget import start
 
 WINDOW_MANAGERS = (None, "twm", "openbox")
 
 
 def check_desktop(checks, program, window_manager):
     with Desktop(window_manager=window_manager, accessibility=True) as desktop:
-        app = desktop.launch(program, fake_time=INSTANT[0], tz=INSTANT[1])
-        window = app.main_window()
-        if not checks.check("the window is mapped", window, desktop.program_log()):
-            return
-        gadget = QtGadget(desktop, app, window)
-        wait_until(lambda: app.captions().get("Label1") == "16 days,", 6, 0.1)
-        drag_away(checks, desktop, gadget)
-        check_right_press_with_motion(checks, desktop, gadget)
-        check_about(checks, desktop, gadget, gadget.shot())
-        check_exit(checks, gadget, "Exit ends the program with status 0")
-        app.stop()
-
-        app = desktop.launch(program)
-        window = app.main_window()
-        if checks.check("a second start maps the window", window, desktop.program_log()):
-            check_desktop_close(checks, desktop, app, window, 1.0)
-        app.stop()
+        gadget = start(checks, desktop, program)
+        if gadget:
+            drag_away(checks, desktop, gadget)
+            check_right_press_with_motion(checks, desktop, gadget)
+            check_about(checks, desktop, gadget, gadget.shot())
+            check_exit(checks, gadget, "Exit ends the program with status 0")
+            gadget.app.stop()
+        again = start(checks, desktop, program, "a second start maps the window")
+        if again:
+            check_desktop_close(checks, desktop, again.app, {"id": again.id}, 1.0)
+            again.app.stop()
 
 
 def main(checks):
