@@ -115,6 +115,8 @@ void QtRuntime::End(int exitStatus) {
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
     const std::unique_ptr<QApplication> app = StartToolkit(argc, argv, layout);
     QApplication::setApplicationName(QStringLiteral("tallowind"));
+    // The desktop entry's name: Wayland compositors match the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.tallowind.Tallowind"));
     qt::QtRuntime runtime;
 
     std::unique_ptr<qt::QtForm> form;
