@@ -8,7 +8,7 @@ set -euo pipefail
 
 seconds="${1:-30}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${TW_FUZZ_BUILD_DIR:-${TMPDIR:-/tmp}/tallowind-build-fuzz}"
+build="${TW_FUZZ_BUILD_DIR:-$root/build/fuzz}"
 cxx="${CXX_FUZZ:-}"
 if [[ -z "$cxx" ]]; then
   for candidate in clang++-14 clang++; do
