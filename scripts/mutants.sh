@@ -108,8 +108,8 @@ MUTANTS = [
     ("qt: a dialog stays on its screen", "linux", "platform/qt/qt_form.cpp",
      "std::clamp(centred.y(), screen.top(), bottom)", "std::clamp(centred.y(), screen.top(), bottom + 1000)"),
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11_window.cpp",
-     "const bool running = rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
-     "const bool running = rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
+     "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
+     "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
     # The Win32 adapter.
     ("win32: the caption drag only with the left button down", "win32", "platform/win32/win32_window_system.cpp",
      "::GetKeyState(VK_LBUTTON) >= 0) {", "false) {"),

@@ -33,6 +33,12 @@ void Quietly(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
     std::free(xcb_request_check(connection, cookie));
 }
 
+// A manager names a window of its own on the root, which names itself too;
+// one that died leaves the root's name behind but not the window.
+bool ManagerRuns(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow) {
+    return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;
+}
+
 xcb_window_t RootOf(xcb_connection_t* connection) {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
@@ -129,7 +135,7 @@ private:
                                                   : Property(connection_, window, check_, XCB_ATOM_WINDOW);
         const auto supported = Property(connection_, root_, supported_, XCB_ATOM_ATOM);
         const xcb_window_t self = selfCheck.empty() ? XCB_NONE : selfCheck.front();
-        runs_ = window != XCB_NONE && self == window;
+        runs_ = ManagerRuns(window, self);
         offersMove_ = OffersInteractiveMove(window, self, supported, moveResize_);
         if (window != checkWindow_) {
             checkWindow_ = window;
@@ -224,8 +230,7 @@ xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
 
 bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
                            std::span<const xcb_atom_t> supported, xcb_atom_t moveResize) {
-    const bool running = rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;
-    return running && moveResize != XCB_ATOM_NONE &&
+    return ManagerRuns(rootCheck, checkOfCheckWindow) && moveResize != XCB_ATOM_NONE &&
            std::find(supported.begin(), supported.end(), moveResize) != supported.end();
 }
 
