@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building needs (with "package", making the
 # release files too; with "test", testing), and only when something is missing.
-# Uses sudo when not run as root.
+# Uses sudo when not run as root. With --list first, only prints the packages
+# one a line (scripts/check-test-programs.py reads them).
 set -euo pipefail
+list_only=false
+if [[ ${1:-} == --list ]]; then list_only=true; shift; fi
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
                 fonts-dejavu-core fonts-liberation)
 test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
                clang libclang-rt-14-dev
-               xvfb openbox x11-xserver-utils x11-utils xdotool imagemagick faketime
+               xvfb openbox twm x11-xserver-utils x11-utils xdotool imagemagick faketime
                dbus-x11 at-spi2-core python3 python3-pyatspi python3-xlib python3-pil
                weston qt6-wayland
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
@@ -22,8 +25,9 @@ case "${1:-}" in
   "") ;;
   package) packages+=("${package_packages[@]}") ;;
   test) packages+=("${test_packages[@]}" "${package_packages[@]}" "${package_test_packages[@]}") ;;
-  *) echo "install-deps.sh: unknown argument '$1' (expected nothing, package or test)" >&2; exit 2 ;;
+  *) echo "install-deps.sh: unknown argument '$1' (expected [--list] and nothing, package or test)" >&2; exit 2 ;;
 esac
+if $list_only; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
+# Every program the tests start must come from what the line above installs.
+/usr/bin/python3 scripts/check-test-programs.py
 jobs=$(nproc)
 
 echo "== Build and test (RelWithDebInfo, with benchmarks)"

@@ -10,6 +10,7 @@
 
 #include "platform/errors.h"
 #include "platform/pixel_scale.h"
+#include "platform/qt/display_check.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/qt_runtime.h"
 
@@ -113,6 +114,10 @@ void QtRuntime::End(int exitStatus) {
 }  // namespace qt
 
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
+    if (const std::string missing = qt::MissingDisplay(argc, argv); !missing.empty()) {
+        std::fprintf(stderr, "tallowind: cannot show the gadget: %s\n", missing.c_str());
+        return 1;
+    }
     const std::unique_ptr<QApplication> app = StartToolkit(argc, argv, layout);
     QApplication::setApplicationName(QStringLiteral("tallowind"));
     // The desktop entry's name: Wayland compositors match the window to it.

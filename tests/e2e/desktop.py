@@ -25,7 +25,8 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PICTURE_PATH = os.path.normpath(os.path.join(HERE, "..", "..", "assets", "window.bmp"))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+PICTURE_PATH = os.path.join(ROOT, "assets", "window.bmp")
 SYSTEM_PYTHON = "/usr/bin/python3"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
@@ -118,7 +119,33 @@ def _die_with_parent():
         pass
 
 
+def _listed_programs():
+    with open(os.path.join(ROOT, "tests", "programs.txt")) as f:
+        return frozenset(line.strip() for line in f if line.strip() and not line.startswith("#"))
+
+
+LISTED_PROGRAMS = _listed_programs()
+
+
+def _must_be_listed(argv):
+    """Only programs of ours (built in this tree, wherever the build is) or
+    listed in tests/programs.txt, whose packages the test command checks."""
+    program = argv[0]
+    ours = os.path.isabs(program) and not program.startswith(("/usr/", "/bin/", "/sbin/", "/opt/"))
+    if ours or program in LISTED_PROGRAMS:
+        return
+    raise RuntimeError("%s is not in tests/programs.txt: list it there and its package in "
+                       "scripts/install-deps.sh" % program)
+
+
+def run(argv, **kwargs):
+    """subprocess.run for a listed program."""
+    _must_be_listed(argv)
+    return subprocess.run(argv, **kwargs)
+
+
 def spawn(argv, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs):
+    _must_be_listed(argv)
     process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
                                stderr=stderr, preexec_fn=_die_with_parent, **kwargs)
     _started.append(process)
@@ -310,7 +337,7 @@ class Desktop:
         self._start_xvfb()
         if self.scale != 1:
             # What a desktop at that scale tells its programs (Qt reads it).
-            subprocess.run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
+            run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                            text=True, env=self.env(), check=True)
         if self.window_manager:
             self._start_window_manager()
@@ -421,7 +448,7 @@ class Desktop:
         paints the root black when it starts)."""
         self.backdrop_text = colour
         self.backdrop = parse_colour(colour)
-        subprocess.run(["xsetroot", "-solid", colour], env=self.env(), check=True)
+        run(["xsetroot", "-solid", colour], env=self.env(), check=True)
         if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
 
@@ -445,8 +472,7 @@ class Desktop:
         registry does not answer."""
         argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
         try:
-            result = subprocess.run(argv, env=self.env(), capture_output=True, text=True,
-                                    timeout=10)
+            result = run(argv, env=self.env(), capture_output=True, text=True, timeout=10)
         except subprocess.TimeoutExpired:
             return None
         if result.returncode != 0:
@@ -473,11 +499,12 @@ class Desktop:
         else:
             env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
         env.update(extra or {})
-        return env
+        return {name: value for name, value in env.items() if value is not None}
 
-    def launch(self, program, fake_time=None, tz=None, extra_env=None):
+    def launch(self, program, fake_time=None, tz=None, extra_env=None, args=()):
         """Starts the program; fake_time "YYYY-MM-DD hh:mm:ss" nearly stops its
-        wall clock there (in zone tz) while its timers run at normal speed."""
+        wall clock there (in zone tz) while its timers run at normal speed.
+        A variable of extra_env set to None is removed."""
         extra = dict(extra_env or {})
         if tz:
             extra["TZ"] = tz
@@ -486,7 +513,7 @@ class Desktop:
                           "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
         log = open(os.path.join(self.runtime_dir, "program.log"), "ab")
         try:
-            process = spawn([program], env=self.env(extra), stdout=log, stderr=log)
+            process = spawn([program, *args], env=self.env(extra), stdout=log, stderr=log)
         finally:
             log.close()
         return App(self, process)
@@ -499,7 +526,7 @@ class Desktop:
             return ""
 
     def xdotool(self, *args):
-        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env(),
+        result = run(["xdotool"] + [str(a) for a in args], env=self.env(),
                                 capture_output=True, text=True, timeout=20)
         return result.stdout
 

@@ -7,6 +7,7 @@ Usage: test_gadget.py PATH_TO_TALLOWIND
 """
 
 import os
+import subprocess
 import sys
 
 from desktop import LABEL_RECTS, Desktop, inside_rect, load_picture, run_test, wait_until
@@ -93,6 +94,43 @@ def start(checks, desktop, program, mapped="the window is mapped"):
     return QtGadget(desktop, app, window)
 
 
+# Starts with no desktop to show on, or one named by Qt's own options: what
+# is set, the environment, the arguments, and the one line the program must
+# print before it exits with status 1 (or "maps": the window maps; "runs": it
+# keeps running).
+NO_DESKTOP = (
+    ("no display", {"DISPLAY": None, "QT_QPA_PLATFORM": None}, (),
+     "no X11 or Wayland display (DISPLAY and WAYLAND_DISPLAY are unset)"),
+    ("a display that is not there", {"DISPLAY": "{missing}"}, (),
+     'cannot open the X11 display "{missing}"'),
+    ("Wayland and no compositor", {"DISPLAY": None, "QT_QPA_PLATFORM": "wayland"}, (),
+     "no Wayland display (no compositor's socket at {runtime}/wayland-0)"),
+    ("-display and no DISPLAY", {"DISPLAY": None}, ("-display", "{display}"), "maps"),
+    ("-platform offscreen and no DISPLAY", {"DISPLAY": None}, ("-platform", "offscreen"), "runs"),
+)
+
+
+def check_no_desktop(checks, desktop, program):
+    number = next(n for n in range(900, 999) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+    fill = lambda text: text.format(display=desktop.display_name, missing=":%d" % number,
+                                    runtime=desktop.runtime_dir)
+    for name, env, args, outcome in NO_DESKTOP:
+        env = {key: value and fill(value) for key, value in env.items()}
+        logged = len(desktop.program_log())
+        app = desktop.launch(program, extra_env=env, args=[fill(a) for a in args])
+        if outcome == "maps":
+            checks.check(name + ": the window maps", app.main_window(), desktop.program_log())
+        else:
+            try:
+                status = app.process.wait(1.0)
+            except subprocess.TimeoutExpired:
+                status = None
+            line = None if outcome == "runs" else "tallowind: cannot show the gadget: %s\n" % fill(outcome)
+            checks.equal(name + ": " + ("keeps running" if line is None else "one line, status 1 within 1 s"),
+                         (status, desktop.program_log()[logged:] if line else None), (line and 1, line))
+        app.stop()
+
+
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     picture = load_picture()
@@ -103,6 +141,7 @@ def main(checks):
             check_person_using_it(checks, desktop, gadget, picture, check_hole, check_drag,
                                   "Exit ends the process at once with status 0")
             gadget.app.stop()
+        check_no_desktop(checks, desktop, program)
 
 
 if __name__ == "__main__":

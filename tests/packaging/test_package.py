@@ -12,7 +12,6 @@ import gzip
 import hashlib
 import os
 import re
-import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ElementTree
@@ -23,6 +22,7 @@ ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from desktop import (LABEL_RECTS, Desktop, compare_shaped, describe_mismatches,  # noqa: E402
                      load_picture, run_test, wait_until)
+from desktop import run as run_listed  # noqa: E402
 
 APP_ID = "example.tallowind.Tallowind"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
@@ -39,7 +39,7 @@ ZIP_FILES = {"tallowind.exe", "README.txt", "LICENSE.txt"}
 
 
 def run(argv, **kwargs):
-    return subprocess.run(argv, capture_output=True, text=True, **kwargs)
+    return run_listed(argv, capture_output=True, text=True, **kwargs)
 
 
 def project_version():
@@ -216,7 +216,7 @@ def body(checks):
     depends = fields.get("Depends", "")
     with tempfile.TemporaryDirectory(prefix="tw-package-") as scratch:
         tree = os.path.join(scratch, "root")
-        subprocess.run(["dpkg-deb", "-x", deb, tree], check=True)
+        run_listed(["dpkg-deb", "-x", deb, tree], check=True)
         check_files(checks, deb, tree)
         check_metadata(checks, version, tree)
         check_lintian(checks, deb)

@@ -25,7 +25,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
 from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, App, Desktop, inside_rect,  # noqa: E402
-                     load_picture, run_test, scale_rect, spawn, wait_until, window_size)
+                     load_picture, run, run_test, scale_rect, spawn, wait_until,
+                     window_size)
 from gadget_checks import (Gadget, check_about, check_desktop_close,  # noqa: E402
                            check_hole_clicks, check_person_using_it, check_shape, drag_away,
                            drag_back)
@@ -42,7 +43,7 @@ class WinePrefix:
         self.owned = not (self.path and os.path.isdir(self.path))
         if self.owned:
             self.path = tempfile.mkdtemp(prefix="tw-wine-e2e-")
-            subprocess.run(["wineboot", "-i"], env=self.env(headless=True),
+            run(["wineboot", "-i"], env=self.env(headless=True),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
         self.wait_idle()
 
@@ -56,18 +57,18 @@ class WinePrefix:
     def set_dpi(self, dpi):
         """The display scale Windows programs in this prefix start at."""
         env = dict(os.environ, **self.env(headless=True))
-        subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+        run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
                         "REG_DWORD", "/d", str(dpi), "/f"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=True)
         self.wait_idle()
 
     def wait_idle(self):
         # A session left from an earlier test holds another display: let it end.
-        subprocess.run(["wineserver", "-w"], env=dict(os.environ, **self.env()), timeout=60)
+        run(["wineserver", "-w"], env=dict(os.environ, **self.env()), timeout=60)
 
     def close(self):
         if self.owned:
-            subprocess.run(["wineserver", "-k"], env=dict(os.environ, **self.env()), timeout=60)
+            run(["wineserver", "-k"], env=dict(os.environ, **self.env()), timeout=60)
             shutil.rmtree(self.path, ignore_errors=True)
 
 
@@ -102,7 +103,7 @@ class WineGadget(Gadget):
 
     def inspect(self):
         """The Wine session's visible top-level windows, with their controls."""
-        result = subprocess.run(["wine", self.inspector], env=self.desktop.env(self.prefix.env()),
+        result = run(["wine", self.inspector], env=self.desktop.env(self.prefix.env()),
                                 capture_output=True, text=True, timeout=30)
         return [json.loads(line) for line in result.stdout.splitlines() if line.startswith("{")]
 
