@@ -131,7 +131,7 @@ def _must_be_listed(argv):
     """Only programs of ours (built in this tree, wherever the build is) or
     listed in tests/programs.txt, whose packages the test command checks."""
     program = argv[0]
-    ours = os.path.isabs(program) and not program.startswith(("/usr/", "/bin/", "/sbin/", "/opt/"))
+    ours = os.path.isabs(program) and not program.startswith(("/usr/", "/bin/", "/sbin/", "/lib", "/opt/"))
     if ours or program in LISTED_PROGRAMS:
         return
     raise RuntimeError("%s is not in tests/programs.txt: list it there and its package in "
@@ -338,7 +338,7 @@ class Desktop:
         if self.scale != 1:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
-                           text=True, env=self.env(), check=True)
+                text=True, env=self.env(), check=True)
         if self.window_manager:
             self._start_window_manager()
         self.set_backdrop(self.backdrop_text)
@@ -527,7 +527,7 @@ class Desktop:
 
     def xdotool(self, *args):
         result = run(["xdotool"] + [str(a) for a in args], env=self.env(),
-                                capture_output=True, text=True, timeout=20)
+                     capture_output=True, text=True, timeout=20)
         return result.stdout
 
     def pointer_window(self):
