@@ -35,6 +35,10 @@ cleanup() {
 trap cleanup EXIT
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64
+# Wine gives Windows file names their Unix names in the locale's character
+# set; without a UTF-8 locale (a bare machine, a cron job) a name such as
+# "Grüße €" has none, and the file tests would fail for the machine's sake.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko: nothing here needs them, and asking for them stalls wineboot.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 unset WAYLAND_DISPLAY
