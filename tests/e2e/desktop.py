@@ -435,15 +435,24 @@ class Desktop:
                 raise RuntimeError("%s did not come up" % self.window_manager)
         # A manager may name itself before it is done starting, and a window
         # mapped in between may never be managed: wait until it frames a
-        # fresh one (placed by the program, or twm would ask the user).
+        # fresh one (placed by the program, or twm would ask the user), and
+        # a compositing one until it shows it (the screen is black before).
         deadline = time.monotonic() + 20
+        probe_colour = (255, 0, 255)
+        pixel = self.x.screen().default_colormap.alloc_color(*[c * 257 for c in probe_colour]).pixel
         while True:
-            probe = self.root.create_window(0, 0, 10, 10, 0, X.CopyFromParent)
+            probe = self.root.create_window(0, 0, 20, 20, 0, X.CopyFromParent, background_pixel=pixel)
             probe.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PPosition, x=0, y=0)
             probe.map()
             self.x.sync()
-            framed = wait_until(lambda: probe.query_tree().parent.id != self.root.id and
-                                probe.get_attributes().map_state == X.IsViewable, 1)
+
+            def shown():
+                if probe.query_tree().parent.id == self.root.id or \
+                        probe.get_attributes().map_state != X.IsViewable:
+                    return False
+                at = self.root.translate_coords(probe, 10, 10)
+                return self.screenshot(at.x, at.y, 1, 1).getpixel((0, 0)) == probe_colour
+            framed = wait_until(shown, 2)
             probe.destroy()
             self.x.sync()
             if framed:

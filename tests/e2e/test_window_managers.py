@@ -50,15 +50,15 @@ def halo(before, after, origin, picture):
 
 
 def settled_screenshot(desktop):
-    """The screen once it stops changing: a compositor fades windows in and
-    may still be starting."""
+    """The screen once it has not changed for a second: a compositor fades
+    windows in, and may paint its background a while after it starts."""
     shots = [desktop.screenshot()]
 
     def settled():
-        time.sleep(0.3)
+        time.sleep(0.25)
         shots.append(desktop.screenshot())
-        return same_image(shots[-2], shots[-1])
-    wait_until(settled, 5, 0)
+        return len(shots) > 4 and all(same_image(shots[-5], shot) for shot in shots[-4:])
+    wait_until(settled, 8, 0)
     return shots[-1]
 
 
