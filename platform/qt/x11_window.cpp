@@ -144,9 +144,6 @@ public:
     bool OffersMove() const { return offersMove_; }
     bool Runs() const { return runs_; }
     xcb_atom_t MoveResize() const { return moveResize_; }
-    // A release that reaches the window after the move was asked for never
-    // reached the manager, whose move would then go on without the button.
-    void CancelMoveOnRelease(xcb_window_t window) { movingWindow_ = window; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (eventType != "xcb_generic_event_t") return false;
@@ -155,18 +152,6 @@ public:
         case XCB_PROPERTY_NOTIFY: {
             const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             if (change->window == root_ && (change->atom == check_ || change->atom == supported_)) Read();
-            break;
-        }
-        case XCB_BUTTON_PRESS:
-            movingWindow_ = XCB_NONE;  // a new press: any earlier move is over
-            break;
-        case XCB_BUTTON_RELEASE: {
-            const auto* release = reinterpret_cast<const xcb_button_release_event_t*>(event);
-            if (movingWindow_ != XCB_NONE && release->detail == 1) {
-                SendMoveResize(connection_, movingWindow_, moveResize_, QPoint(release->root_x, release->root_y),
-                               kMoveResizeCancel);
-                movingWindow_ = XCB_NONE;
-            }
             break;
         }
         case XCB_DESTROY_NOTIFY:
@@ -201,7 +186,6 @@ private:
     xcb_atom_t supported_;
     xcb_atom_t moveResize_;
     xcb_window_t checkWindow_ = XCB_NONE;
-    xcb_window_t movingWindow_ = XCB_NONE;
     bool runs_ = false;
     bool offersMove_ = false;
 };
@@ -271,6 +255,42 @@ private:
     QPoint at_;
 };
 
+// A release that reaches the window after the manager's move was asked for
+// never reached the manager, whose move would go on without the button: it
+// is cancelled. Qt hands the window its input after our press handler, so
+// the release is watched there, until it comes or a new press does.
+class CancelOnRelease final : public QObject {
+public:
+    CancelOnRelease(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize)
+        : QObject(&window), window_(window), connection_(connection), moveResize_(moveResize) {
+        window_.installEventFilter(this);
+    }
+
+    void Finish() {
+        window_.removeEventFilter(this);
+        deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            Finish();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            const std::optional<QPoint> pointer = PointerOnScreen(connection_);
+            SendMoveResize(connection_, static_cast<xcb_window_t>(window_.winId()), moveResize_,
+                           pointer.value_or(QPoint()), kMoveResizeCancel);
+            Finish();
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    xcb_connection_t* connection_;
+    xcb_atom_t moveResize_;
+};
+
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
     for (;;) {
         const auto tree = Adopt(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
@@ -297,20 +317,23 @@ bool ExtendedWindowManagerRuns() {
     return watch != nullptr && watch->Runs();
 }
 
-void StartWindowManagerMove(xcb_window_t window) {
+void StartWindowManagerMove(QWidget& window) {
     xcb_connection_t* connection = Connection();
-    WindowManagerWatch* watch = Watch();
+    const WindowManagerWatch* watch = Watch();
     if (connection == nullptr || watch == nullptr) return;
+    for (QObject* child : window.children()) {
+        if (auto* earlier = dynamic_cast<CancelOnRelease*>(child)) earlier->Finish();
+    }
     // The window manager grabs the pointer itself; our implicit grab would stop it.
     xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
     // Asked at the server once our grab is gone: a quick click (a touchpad
     // tap) is often released by now, and a manager asked to move a window
-    // whose button is up follows the pointer until the next click. A release
-    // still to come reaches the window, which then cancels the move.
+    // whose button is up follows the pointer until the next click.
     const std::optional<Pointer> pointer = PointerAtServer(connection);
     if (!pointer || !pointer->leftDown) return;
-    SendMoveResize(connection, window, watch->MoveResize(), pointer->at, kMoveResizeMove);
-    watch->CancelMoveOnRelease(window);
+    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), watch->MoveResize(), pointer->at,
+                   kMoveResizeMove);
+    new CancelOnRelease(window, connection, watch->MoveResize());
 }
 
 void StartOwnMove(QWidget& window) {

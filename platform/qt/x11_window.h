@@ -71,7 +71,7 @@ bool ExtendedWindowManagerRuns();
 // until the left button comes up, if the button is still down at the
 // server; cancels it if the release reaches the window after all. Returns
 // at once.
-void StartWindowManagerMove(xcb_window_t window);
+void StartWindowManagerMove(QWidget& window);
 
 // Moves the window with the pointer ourselves, for as long as the left
 // button stays down: by the pointer's motion on the screen as the server
