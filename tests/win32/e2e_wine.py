@@ -205,8 +205,11 @@ def check_centred_only(checks, prefix, exe, inspector, scale):
     prefix.set_dpi(round(96 * scale))
     with Desktop(window_manager=True, scale=scale) as desktop:
         gadget = WineGadget(desktop, prefix, exe, inspector)
-        if checks.check("a %dx%d window is mapped" % window_size(scale), gadget.find_window()):
+        window = gadget.find_window()
+        if checks.check("a %dx%d window is mapped" % window_size(scale), window):
             checks.equal("the window is centred on the screen", gadget.origin, centred(scale))
+            # Ended as a user ends it: Wine's session outlasts a killed program.
+            check_desktop_close(checks, desktop, gadget.app, window, gadget.exit_wait)
         gadget.app.stop()
     prefix.wait_idle()
 
