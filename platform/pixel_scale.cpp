@@ -40,6 +40,14 @@ std::int32_t PixelScale::Edge(std::int32_t x) const {
     return static_cast<std::int32_t>(edge < kMin ? kMin : edge > kMax ? kMax : edge);
 }
 
+std::int32_t CentredStart(std::int32_t areaStart, std::int32_t areaLength, std::int32_t length) {
+    const std::int64_t room = std::int64_t{areaLength} - length;
+    const std::int64_t start = areaStart + (room >= 0 ? room / 2 : -((1 - room) / 2));
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::clamp(start, kMin, kMax));
+}
+
 Region ScaleRegion(const Region& region, PixelScale scale) {
     if (scale.IsIdentity()) return region;
     std::vector<Rect> rects;

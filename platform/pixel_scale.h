@@ -40,6 +40,12 @@ inline constexpr int kLayoutDpi = 96;
 
 Region ScaleRegion(const Region& region, PixelScale scale);
 
+// Where a window of `length` device pixels starts when centred along an area
+// of the screen: the floor of half the room, as Windows centres, so both
+// builds stand on the same device pixel at every scale (also when the window
+// is larger than the area).
+std::int32_t CentredStart(std::int32_t areaStart, std::int32_t areaLength, std::int32_t length);
+
 // Nearest neighbour through the same mapping: no colour is ever blended, so
 // the colour key stays exact. RuntimeError 7 beyond what a window can show.
 Bitmap ScaleBitmap(const Bitmap& bitmap, PixelScale scale);

@@ -11,7 +11,8 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins li
                 fonts-dejavu-core fonts-liberation)
 test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
                clang libclang-rt-14-dev
-               xvfb openbox twm x11-xserver-utils x11-utils xdotool imagemagick faketime
+               xvfb openbox twm xfwm4 mutter kwin-x11 kwin-style-breeze
+               x11-xserver-utils x11-utils xdotool imagemagick faketime
                dbus-x11 at-spi2-core python3 python3-pyatspi python3-xlib python3-pil
                weston qt6-wayland
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)

@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/errors.h"
 #include "platform/qt/x11_window.h"
@@ -150,6 +151,8 @@ void QtLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     : runtime_(runtime),
       centreOnScreen_(layout.centreOnScreen),
+      showInTaskbar_(layout.showInTaskbar),
+      frameless_(layout.frameless),
       bitmap_(DecodePicture(layout.pictureBmp)),
       picture_(bitmap_) {
     setObjectName(QString::fromStdString(layout.name));
@@ -228,8 +231,21 @@ void QtForm::PlaceOnScreen() {
     if (screen == nullptr) return;
     // The whole screen, not its available area, as the Windows build does.
     const QRect area = screen->geometry();
-    if (centreOnScreen_) move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    else move(area.topLeft());
+    if (!centreOnScreen_) {
+        move(area.topLeft());
+        return;
+    }
+    // Centred in device pixels, as on Windows. Qt keeps a screen's top-left
+    // corner in device pixels but rounds its size to logical ones, so the
+    // X screen's own size is taken where it is the one screen.
+    const PixelScale scale(screen->devicePixelRatio());
+    const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
+    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
+    const QPoint centred(CentredStart(area.x(), device.width(), scale.Edge(width())),
+                         CentredStart(area.y(), device.height(), scale.Edge(height())));
+    // The nearest logical position for Qt; the exact one is set on show.
+    move(area.topLeft() + (centred - area.topLeft()) / scale.Factor());
+    devicePosition_ = centred;
 }
 
 void QtForm::StartTimers() {
@@ -309,6 +325,12 @@ void QtForm::closeEvent(QCloseEvent*) { runtime_.End(0); }
 void QtForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (x11::Connection() != nullptr && !positionKeeper_) {
+        // Before the window maps, where window managers read them.
+        const auto window = static_cast<xcb_window_t>(winId());
+        if (!showInTaskbar_) x11::SkipTaskbarAndPager(window);
+        if (frameless_) x11::AskNoShadow(window);
+        // Qt puts the window at its logical position while it shows it.
+        if (devicePosition_) QTimer::singleShot(0, this, [this, window] { x11::MoveTo(window, *devicePosition_); });
         positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);
         // Classic managers hand the focus over with the pointer, and take it
         // from the gadget when its menu opens under the pointer, which makes

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ private:
     UiRuntime& runtime_;
     FormHandlers* handlers_ = nullptr;
     bool centreOnScreen_;
+    bool showInTaskbar_;
+    bool frameless_;
+    std::optional<QPoint> devicePosition_;  // where PlaceOnScreen centred it, in device pixels
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
     QColor background_;

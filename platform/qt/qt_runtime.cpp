@@ -101,6 +101,10 @@ void QtRuntime::MsgBox(const std::string& prompt, int style, const std::string& 
     QString text = QString::fromStdString(prompt);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     OwnedMessageBox box(IconOf(style), QString::fromStdString(title), text, QMessageBox::Ok, owner_);
+    // A title and a close button, as a Windows message box has: no minimise
+    // or maximise, whatever the window manager would offer a dialog.
+    box.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                       Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -20,7 +20,7 @@ void StartDesktopMove(QWidget& window) {
     if (x11::Connection() == nullptr) {
         window.windowHandle()->startSystemMove();
     } else if (x11::WindowManagerOffersMove()) {
-        x11::StartWindowManagerMove(static_cast<xcb_window_t>(window.winId()));
+        x11::StartWindowManagerMove(window);
     } else {
         x11::StartOwnMove(window);
     }

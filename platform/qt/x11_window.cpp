@@ -71,12 +71,49 @@ void Hear(xcb_connection_t* connection, xcb_window_t window, std::uint32_t event
     Quietly(connection, xcb_change_window_attributes_checked(connection, window, XCB_CW_EVENT_MASK, &mask));
 }
 
-// In device pixels, as the server has them: Qt's are logical ones.
-std::optional<QPoint> PointerOnScreen(xcb_connection_t* connection) {
+struct Pointer {
+    QPoint at;  // in device pixels, as the server has them: Qt's are logical ones
+    bool leftDown;
+};
+
+std::optional<Pointer> PointerAtServer(xcb_connection_t* connection) {
     const auto pointer = Adopt(
         xcb_query_pointer_reply(connection, xcb_query_pointer(connection, RootOf(connection)), nullptr));
     if (!pointer) return std::nullopt;
-    return QPoint(pointer->root_x, pointer->root_y);
+    return Pointer{QPoint(pointer->root_x, pointer->root_y), (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0};
+}
+
+std::optional<QPoint> PointerOnScreen(xcb_connection_t* connection) {
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer) return std::nullopt;
+    return pointer->at;
+}
+
+void SetAtoms(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
+              const std::vector<std::uint32_t>& atoms) {
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, property, XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(atoms.size()), atoms.data());
+}
+
+constexpr std::uint32_t kMoveResizeMove = 8;
+constexpr std::uint32_t kMoveResizeCancel = 11;
+
+void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t moveResize, QPoint pointer,
+                    std::uint32_t action) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = moveResize;
+    event.data.data32[0] = static_cast<std::uint32_t>(pointer.x());
+    event.data.data32[1] = static_cast<std::uint32_t>(pointer.y());
+    event.data.data32[2] = action;
+    event.data.data32[3] = 1;  // the left button
+    event.data.data32[4] = 1;  // asked for by an application
+    xcb_send_event(connection, 0, RootOf(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
 }
 
 std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t window) {
@@ -218,6 +255,42 @@ private:
     QPoint at_;
 };
 
+// A release that reaches the window after the manager's move was asked for
+// never reached the manager, whose move would go on without the button: it
+// is cancelled. Qt hands the window its input after our press handler, so
+// the release is watched there, until it comes or a new press does.
+class CancelOnRelease final : public QObject {
+public:
+    CancelOnRelease(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize)
+        : QObject(&window), window_(window), connection_(connection), moveResize_(moveResize) {
+        window_.installEventFilter(this);
+    }
+
+    void Finish() {
+        window_.removeEventFilter(this);
+        deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            Finish();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            const std::optional<QPoint> pointer = PointerOnScreen(connection_);
+            SendMoveResize(connection_, static_cast<xcb_window_t>(window_.winId()), moveResize_,
+                           pointer.value_or(QPoint()), kMoveResizeCancel);
+            Finish();
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    xcb_connection_t* connection_;
+    xcb_atom_t moveResize_;
+};
+
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
     for (;;) {
         const auto tree = Adopt(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
@@ -244,30 +317,23 @@ bool ExtendedWindowManagerRuns() {
     return watch != nullptr && watch->Runs();
 }
 
-void StartWindowManagerMove(xcb_window_t window) {
+void StartWindowManagerMove(QWidget& window) {
     xcb_connection_t* connection = Connection();
     const WindowManagerWatch* watch = Watch();
     if (connection == nullptr || watch == nullptr) return;
-    // From where the server has the pointer: Qt's idea of it is in logical
-    // pixels, and of the window's position can be stale.
-    const std::optional<QPoint> pointer = PointerOnScreen(connection);
-    if (!pointer) return;
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = watch->MoveResize();
-    event.data.data32[0] = static_cast<std::uint32_t>(pointer->x());
-    event.data.data32[1] = static_cast<std::uint32_t>(pointer->y());
-    event.data.data32[2] = 8;  // _NET_WM_MOVERESIZE_MOVE
-    event.data.data32[3] = 1;  // the left button
-    event.data.data32[4] = 1;  // asked for by an application
+    for (QObject* child : window.children()) {
+        if (auto* earlier = dynamic_cast<CancelOnRelease*>(child)) earlier->Finish();
+    }
     // The window manager grabs the pointer itself; our implicit grab would stop it.
     xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
-    xcb_send_event(connection, 0, RootOf(connection),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
-    xcb_flush(connection);
+    // Asked at the server once our grab is gone: a quick click (a touchpad
+    // tap) is often released by now, and a manager asked to move a window
+    // whose button is up follows the pointer until the next click.
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer || !pointer->leftDown) return;
+    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), watch->MoveResize(), pointer->at,
+                   kMoveResizeMove);
+    new CancelOnRelease(window, connection, watch->MoveResize());
 }
 
 void StartOwnMove(QWidget& window) {
@@ -279,6 +345,43 @@ void StartOwnMove(QWidget& window) {
     const std::optional<QPoint> pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
     if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
+}
+
+void SkipTaskbarAndPager(xcb_window_t window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == XCB_NONE) return;
+    const xcb_atom_t state = Intern(connection, "_NET_WM_STATE");
+    std::vector<std::uint32_t> atoms = Property(connection, window, state, XCB_ATOM_ATOM);
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t atom = Intern(connection, name);
+        if (std::find(atoms.begin(), atoms.end(), atom) == atoms.end()) atoms.push_back(atom);
+    }
+    SetAtoms(connection, window, state, atoms);
+    xcb_flush(connection);
+}
+
+void AskNoShadow(xcb_window_t window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == XCB_NONE) return;
+    const std::uint32_t extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, Intern(connection, "_GTK_FRAME_EXTENTS"),
+                        XCB_ATOM_CARDINAL, 32, 4, extents);
+    xcb_flush(connection);
+}
+
+std::optional<QSize> ScreenSize() {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr) return std::nullopt;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    return QSize(screen->width_in_pixels, screen->height_in_pixels);
+}
+
+void MoveTo(xcb_window_t window, QPoint device) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == XCB_NONE) return;
+    const std::uint32_t where[] = {static_cast<std::uint32_t>(device.x()), static_cast<std::uint32_t>(device.y())};
+    xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+    xcb_flush(connection);
 }
 
 xcb_connection_t* Connection() {

@@ -8,6 +8,7 @@
 
 #include <xcb/xcb.h>
 
+#include <optional>
 #include <span>
 
 #include "platform/region.h"
@@ -67,8 +68,10 @@ bool WindowManagerOffersMove();
 bool ExtendedWindowManagerRuns();
 
 // Hands the window to the window manager's move, which follows the pointer
-// until the left button comes up; returns at once.
-void StartWindowManagerMove(xcb_window_t window);
+// until the left button comes up, if the button is still down at the
+// server; cancels it if the release reaches the window after all. Returns
+// at once.
+void StartWindowManagerMove(QWidget& window);
 
 // Moves the window with the pointer ourselves, for as long as the left
 // button stays down: by the pointer's motion on the screen as the server
@@ -77,5 +80,24 @@ void StartWindowManagerMove(xcb_window_t window);
 // ends when the button comes up, when a motion comes without it (the grab
 // went elsewhere), or when the window loses focus.
 void StartOwnMove(QWidget& window);
+
+// Asks window managers and the task lists built on the extended hints
+// (libwnck's in XFCE and MATE, panels under openbox) to list the window in no
+// taskbar or pager: openbox and KWin do not infer it from the window's type.
+// Before the window maps; Qt keeps what it finds there.
+void SkipTaskbarAndPager(xcb_window_t window);
+
+// mutter and gnome-shell draw a shadow under an opaque window without a frame
+// unless it says it draws its own frame (_GTK_FRAME_EXTENTS), and the shadow
+// of a shaped window shows through its cut-out. Extents of zero say so
+// without changing the window's geometry anywhere.
+void AskNoShadow(xcb_window_t window);
+
+// The X screen's size, in device pixels.
+std::optional<QSize> ScreenSize();
+
+// Puts the window's top-left corner at a point in device pixels, which Qt's
+// logical positions do not always reach (an odd pixel at 200 %).
+void MoveTo(xcb_window_t window, QPoint device);
 
 }  // namespace tw::qt::x11

@@ -182,8 +182,8 @@ void Win32Form::Create() {
     ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
     // The whole monitor, as the Linux build centres on the whole screen.
     const RECT& area = monitor.rcMonitor;
-    const int x = layout_.centreOnScreen ? area.left + (area.right - area.left - width) / 2 : area.left;
-    const int y = layout_.centreOnScreen ? area.top + (area.bottom - area.top - height) / 2 : area.top;
+    const int x = layout_.centreOnScreen ? CentredStart(area.left, area.right - area.left, width) : area.left;
+    const int y = layout_.centreOnScreen ? CentredStart(area.top, area.bottom - area.top, height) : area.top;
     ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -32,10 +32,22 @@ FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 SCREEN_W, SCREEN_H = 1024, 768
 WINDOW_W, WINDOW_H = 183, 211
-CENTRED = ((SCREEN_W - WINDOW_W) // 2, (SCREEN_H - WINDOW_H) // 2)
 WHITE = (255, 255, 255)
 # Rectangles in window coordinates: (x, y, width, height).
 LABEL_RECTS = {"Label1": (24, 120, 129, 17), "Label2": (40, 136, 105, 41)}
+
+
+# How each window manager is started: its command line, whether it speaks
+# the extended hints (names itself on the root, offers the interactive move
+# and activation, closes on Alt+F4) and whether it composites (paints its own
+# background, so the root colour never shows).
+WINDOW_MANAGERS = {
+    "openbox": (["openbox", "--sm-disable"], True, False),
+    "twm": (["twm"], False, False),
+    "xfwm4": (["xfwm4", "--compositor=on"], True, True),
+    "mutter": (["mutter", "--x11", "--replace", "--sm-disable"], True, True),
+    "kwin_x11": (["kwin_x11", "--replace"], True, True),
+}
 
 
 # ---------------------------------------------------------------- checks
@@ -243,6 +255,19 @@ def window_size(scale):
     return (edge(WINDOW_W, scale), edge(WINDOW_H, scale))
 
 
+# Display scales both builds are centred at: to the device pixel, the floor
+# of half the room, which logical pixels cannot always reach (329 at 200 %).
+CENTRING_SCALES = (1, 1.25, 1.5, 2)
+
+
+def centred(scale):
+    w, h = window_size(scale)
+    return ((SCREEN_W - w) // 2, (SCREEN_H - h) // 2)
+
+
+CENTRED = centred(1)
+
+
 def scale_picture(picture, scale):
     """The picture as the program draws it at a display scale: nearest
     neighbour through the same mapping, no colour blended."""
@@ -302,9 +327,10 @@ def parse_colour(text):
 # ---------------------------------------------------------------- the desktop
 
 class Desktop:
-    """A private X display: Xvfb, optionally a window manager (openbox, which
-    offers the standard interactive move and activation, or twm, a classic
-    one that offers neither) and an accessibility bus."""
+    """A private X display: Xvfb, optionally a window manager (one of
+    WINDOW_MANAGERS: openbox, which offers the standard interactive move and
+    activation, twm, a classic one that offers neither, or the big desktops'
+    compositing ones) and an accessibility bus."""
 
     def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1):
         self.window_manager = "openbox" if window_manager is True else window_manager or None
@@ -339,12 +365,13 @@ class Desktop:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                 text=True, env=self.env(), check=True)
+        # A bus of our own even without accessibility: with none, libdbus
+        # autolaunches one that outlives the display (and the big desktops'
+        # managers need one).
+        self._start_session_bus()
         if self.window_manager:
             self._start_window_manager()
         self.set_backdrop(self.backdrop_text)
-        # A bus of our own even without accessibility: with none, libdbus
-        # autolaunches one that outlives the display.
-        self._start_session_bus()
         if self.accessibility:
             self._start_accessibility()
 
@@ -412,30 +439,49 @@ class Desktop:
     def root(self):
         return self.x.screen().root
 
+    @property
+    def extended_hints(self):
+        """Whether the window manager speaks the extended hints."""
+        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager][1]
+
+    @property
+    def composites(self):
+        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager][2]
+
     def _start_window_manager(self):
         from Xlib import X, Xutil
-        if self.window_manager == "openbox":
-            self._spawn(["openbox", "--sm-disable"])
+        argv, extended, _ = WINDOW_MANAGERS[self.window_manager]
+        self._spawn(argv)
+        if extended:
             atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
 
             def wm_is_up():
                 prop = self.root.get_full_property(atom, 0)
                 return prop is not None and len(prop.value) > 0
-            if not wait_until(wm_is_up, 10):
-                raise RuntimeError("openbox did not come up")
-        else:
-            self._spawn([self.window_manager])
+            if not wait_until(wm_is_up, 20):
+                raise RuntimeError("%s did not come up" % self.window_manager)
         # A manager may name itself before it is done starting, and a window
         # mapped in between may never be managed: wait until it frames a
-        # fresh one (placed by the program, or twm would ask the user).
-        deadline = time.monotonic() + 10
+        # fresh one (placed by the program, or twm would ask the user), and
+        # a compositing one until it shows it (the screen is black before).
+        deadline = time.monotonic() + 20
+        probe_colour = (255, 0, 255)
+        pixel = self.x.screen().default_colormap.alloc_color(*[c * 257 for c in probe_colour]).pixel
         while True:
-            probe = self.root.create_window(0, 0, 10, 10, 0, X.CopyFromParent)
+            probe = self.root.create_window(0, 0, 20, 20, 0, X.CopyFromParent, background_pixel=pixel)
             probe.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PPosition, x=0, y=0)
             probe.map()
             self.x.sync()
-            framed = wait_until(lambda: probe.query_tree().parent.id != self.root.id and
-                                probe.get_attributes().map_state == X.IsViewable, 1)
+
+            def shown():
+                if probe.query_tree().parent.id == self.root.id or \
+                        probe.get_attributes().map_state != X.IsViewable:
+                    return False
+                if not self.composites:
+                    return True
+                at = self.root.translate_coords(probe, 10, 10)
+                return self.screenshot(at.x, at.y, 1, 1).getpixel((0, 0)) == probe_colour
+            framed = wait_until(shown, 2)
             probe.destroy()
             self.x.sync()
             if framed:
@@ -449,6 +495,8 @@ class Desktop:
         self.backdrop_text = colour
         self.backdrop = parse_colour(colour)
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
+        if self.composites:
+            return  # it paints a background of its own
         if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
 
@@ -541,8 +589,7 @@ class Desktop:
         it, then the window manager's activation where it has one."""
         x, y, right, bottom = self.frame_of(window_id)
         self.xdotool("mousemove", (x + right) // 2, (y + bottom) // 2)
-        self.xdotool("windowactivate" if self.window_manager == "openbox" else "windowfocus", "--sync",
-                     window_id)
+        self.xdotool("windowactivate" if self.extended_hints else "windowfocus", "--sync", window_id)
 
     def close_window(self, window_id):
         """What a window manager's close does: WM_DELETE_WINDOW to the window."""
@@ -554,6 +601,26 @@ class Desktop:
             data=(32, [self.x.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         self.x.sync()
+
+    def pointer_grab_free(self):
+        """Whether another client can grab the pointer now: no one holds it."""
+        from Xlib import X, display as xdisplay
+        other = xdisplay.Display(self.display_name)
+        try:
+            status = other.screen().root.grab_pointer(False, X.ButtonPressMask, X.GrabModeAsync,
+                                                      X.GrabModeAsync, X.NONE, X.NONE, X.CurrentTime)
+            other.ungrab_pointer(X.CurrentTime)
+            other.sync()
+            return status == X.GrabSuccess
+        finally:
+            other.close()
+
+    def atom_names(self, window_id, name):
+        """The atoms a window's property (e.g. _NET_WM_STATE) holds, by name."""
+        from Xlib import X
+        window = self.x.create_resource_object("window", window_id)
+        prop = window.get_full_property(self.x.intern_atom(name), X.AnyPropertyType)
+        return [self.x.get_atom_name(a) for a in (prop.value if prop else [])]
 
     def drag(self, start, delta, button=1, steps=6):
         x, y = start

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
-with Xft.dpi 192 and 144): a window of the layout's size times the scale, cut
+with Xft.dpi 192 and 144): a window of the layout's size times the scale,
+centred on the screen to the device pixel (as also at 125 % and 100 %), cut
 to the picture's outline scaled without blending, the captions read as at
 100 %, the hole still clicking through, a drag moving the window by exactly
 the pointer's motion, and the About box over the gadget, also when the
@@ -14,8 +15,8 @@ Usage: test_display_scale.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import (SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test, wait_until,
-                     window_size)
+from desktop import (CENTRING_SCALES, SCREEN_H, SCREEN_W, WHITE, Desktop, centred, load_picture,
+                     run_test, wait_until, window_size)
 from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
                            drag_back, on_screen)
 from test_gadget import QtGadget, check_hole, start
@@ -61,6 +62,7 @@ def check_scale(checks, program, picture, scale):
         gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
         if not gadget:
             return
+        checks.equal("centred to the device pixel", gadget.origin, centred(scale))
         captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(gadget.app.captions()), 6, 0.1)
         checks.equal("the captions read through the accessible tree", captions or gadget.app.captions(),
                      CAPTIONS)
@@ -76,11 +78,24 @@ def check_scale(checks, program, picture, scale):
             check_unusable_factors(checks, desktop, program, picture)
 
 
+def check_centred_only(checks, program, scale):
+    """At the scales not checked in full: where the window stands."""
+    checks.prefix = "%d %%: " % round(scale * 100)
+    with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
+        gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
+        if gadget:
+            checks.equal("centred to the device pixel", gadget.origin, centred(scale))
+            gadget.app.stop()
+
+
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     picture = load_picture()
     for scale in SCALES:
         check_scale(checks, program, picture, scale)
+    for scale in CENTRING_SCALES:
+        if scale not in SCALES:
+            check_centred_only(checks, program, scale)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,8 @@
 shaped window, clicks through the cut-out hole, dragging, the live captions,
 the pop-up menu, the About box and Exit, and in a second start the
 desktop's close (WM_DELETE_WINDOW); then on a 200 % desktop (LogPixels
-192) the window, its shape, the hole and the About box again.  Wine offers no accessibility tree,
+192) the window, its shape, the hole and the About box again, and at 125 %
+and 150 % where the window stands: centred to the device pixel.  Wine offers no accessibility tree,
 so captions and message-box texts are read by a small Windows program
 (wine_readout.exe) running in the same Wine session.
 
@@ -24,9 +25,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, App, Desktop, inside_rect,  # noqa: E402
-                     load_picture, run, run_test, scale_rect, spawn, wait_until,
-                     window_size)
+from desktop import (CENTRING_SCALES, LABEL_RECTS, App, Desktop, centred, inside_rect,  # noqa: E402
+                     load_picture, run, run_test, scale_rect, spawn, wait_until, window_size)
 from gadget_checks import (Gadget, check_about, check_desktop_close,  # noqa: E402
                            check_hole_clicks, check_person_using_it, check_shape, drag_away,
                            drag_back)
@@ -138,11 +138,6 @@ def same_outside_labels(a, b, scale):
                if not any(inside_rect(x, y, r) for r in labels))
 
 
-def centred(scale):
-    w, h = window_size(scale)
-    return ((SCREEN_W - w) // 2, (SCREEN_H - h) // 2)
-
-
 def check_start(checks, gadget):
     checks.equal("the window is centred on the screen", gadget.origin, centred(gadget.scale))
     captions = wait_until(lambda: gadget.captions() if len(gadget.captions()) == 2 else None, 5, 0.2)
@@ -204,6 +199,21 @@ def check_at_200(checks, prefix, exe, inspector, picture):
         gadget.app.stop()
 
 
+def check_centred_only(checks, prefix, exe, inspector, scale):
+    """At the scales not checked in full: where the window stands."""
+    checks.prefix = "%d %%: " % round(scale * 100)
+    prefix.set_dpi(round(96 * scale))
+    with Desktop(window_manager=True, scale=scale) as desktop:
+        gadget = WineGadget(desktop, prefix, exe, inspector)
+        window = gadget.find_window()
+        if checks.check("a %dx%d window is mapped" % window_size(scale), window):
+            checks.equal("the window is centred on the screen", gadget.origin, centred(scale))
+            # Ended as a user ends it: Wine's session outlasts a killed program.
+            check_desktop_close(checks, desktop, gadget.app, window, gadget.exit_wait)
+        gadget.app.stop()
+    prefix.wait_idle()
+
+
 def main(checks):
     exe, inspector = (os.path.abspath(p) for p in sys.argv[1:3])
     picture = load_picture()
@@ -211,6 +221,9 @@ def main(checks):
     try:
         check_at_100(checks, prefix, exe, inspector, picture)
         prefix.wait_idle()
+        for scale in CENTRING_SCALES:
+            if scale not in (1, 2):
+                check_centred_only(checks, prefix, exe, inspector, scale)
         check_at_200(checks, prefix, exe, inspector, picture)
     finally:
         prefix.wait_idle()
