@@ -107,7 +107,7 @@ MUTANTS = [
      "if (centreOnScreen_) move(", "if (true) move("),
     ("qt: a dialog stays on its screen", "linux", "platform/qt/qt_form.cpp",
      "std::clamp(centred.y(), screen.top(), bottom)", "std::clamp(centred.y(), screen.top(), bottom + 1000)"),
-    ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11_window.cpp",
+    ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
     # The Win32 adapter.

@@ -16,7 +16,11 @@
 #include <optional>
 
 #include "platform/errors.h"
-#include "platform/qt/x11_window.h"
+#include "platform/qt/x11/hints.h"
+#include "platform/qt/x11/moves.h"
+#include "platform/qt/x11/position_keeper.h"
+#include "platform/qt/x11/shape.h"
+#include "platform/qt/x11/xcb.h"
 
 namespace tw::qt {
 namespace {

@@ -4,7 +4,8 @@
 #include <QWindow>
 
 #include "platform/qt/qt_form.h"
-#include "platform/qt/x11_window.h"
+#include "platform/qt/x11/moves.h"
+#include "platform/qt/x11/xcb.h"
 
 namespace tw {
 namespace qt {

@@ -10,7 +10,7 @@
 namespace tw::qt {
 
 // The desktop's move of a window with the pointer: on X11 the window
-// manager's where it offers one, else our own (x11_window.h); on Wayland the
+// manager's where it offers one, else our own (x11/moves.h); on Wayland the
 // compositor's, and where it refuses, the window stays where it is.
 void StartDesktopMove(QWidget& window);
 

@@ -1,6 +1,6 @@
 // The choice between the window manager's move and our own, against what a
 // root window can say of its window manager.
-#include "platform/qt/x11_window.h"
+#include "platform/qt/x11/moves.h"
 
 #include <gtest/gtest.h>
 

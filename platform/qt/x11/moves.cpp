@@ -1,0 +1,266 @@
+#include "platform/qt/x11/moves.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/qt/x11/xcb.h"
+
+namespace tw::qt::x11 {
+namespace {
+
+// A manager names a window of its own on the root, which names itself too;
+// one that died leaves the root's name behind but not the window.
+bool ManagerRuns(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow) {
+    return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;
+}
+
+std::optional<QPoint> PointerOnScreen(xcb_connection_t* connection) {
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer) return std::nullopt;
+    return pointer->at;
+}
+
+constexpr std::uint32_t kMoveResizeMove = 8;
+constexpr std::uint32_t kMoveResizeCancel = 11;
+
+void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t moveResize, QPoint pointer,
+                    std::uint32_t action) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = moveResize;
+    event.data.data32[0] = static_cast<std::uint32_t>(pointer.x());
+    event.data.data32[1] = static_cast<std::uint32_t>(pointer.y());
+    event.data.data32[2] = action;
+    event.data.data32[3] = 1;  // the left button
+    event.data.data32[4] = 1;  // asked for by an application
+    xcb_send_event(connection, 0, RootOf(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+}
+
+class WindowManagerWatch final : public QAbstractNativeEventFilter {
+public:
+    explicit WindowManagerWatch(xcb_connection_t* connection)
+        : connection_(connection),
+          root_(RootOf(connection)),
+          check_(Intern(connection, "_NET_SUPPORTING_WM_CHECK")),
+          supported_(Intern(connection, "_NET_SUPPORTED")),
+          moveResize_(Intern(connection, "_NET_WM_MOVERESIZE")) {
+        Hear(connection_, root_, XCB_EVENT_MASK_PROPERTY_CHANGE);
+        Read();
+        qGuiApp->installNativeEventFilter(this);
+    }
+    ~WindowManagerWatch() override {
+        if (qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+    }
+    WindowManagerWatch(const WindowManagerWatch&) = delete;
+    WindowManagerWatch& operator=(const WindowManagerWatch&) = delete;
+
+    bool OffersMove() const { return offersMove_; }
+    bool Runs() const { return runs_; }
+    xcb_atom_t MoveResize() const { return moveResize_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7F) {
+        case XCB_PROPERTY_NOTIFY: {
+            const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            if (change->window == root_ && (change->atom == check_ || change->atom == supported_)) Read();
+            break;
+        }
+        case XCB_DESTROY_NOTIFY:
+            // The manager went away without clearing the root's properties.
+            if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == checkWindow_) Read();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Read() {
+        const auto rootCheck = Property(connection_, root_, check_, XCB_ATOM_WINDOW);
+        const xcb_window_t window = rootCheck.empty() ? XCB_NONE : rootCheck.front();
+        const auto selfCheck = window == XCB_NONE ? std::vector<std::uint32_t>()
+                                                  : Property(connection_, window, check_, XCB_ATOM_WINDOW);
+        const auto supported = Property(connection_, root_, supported_, XCB_ATOM_ATOM);
+        const xcb_window_t self = selfCheck.empty() ? XCB_NONE : selfCheck.front();
+        runs_ = ManagerRuns(window, self);
+        offersMove_ = OffersInteractiveMove(window, self, supported, moveResize_);
+        if (window != checkWindow_) {
+            checkWindow_ = window;
+            if (checkWindow_ != XCB_NONE) Hear(connection_, checkWindow_, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+        }
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    xcb_atom_t check_;
+    xcb_atom_t supported_;
+    xcb_atom_t moveResize_;
+    xcb_window_t checkWindow_ = XCB_NONE;
+    bool runs_ = false;
+    bool offersMove_ = false;
+};
+
+WindowManagerWatch* Watch() {
+    static std::unique_ptr<WindowManagerWatch> watch;
+    xcb_connection_t* connection = Connection();
+    if (!watch && connection != nullptr) watch = std::make_unique<WindowManagerWatch>(connection);
+    return watch.get();
+}
+
+class OwnMove final : public QObject {
+public:
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
+        : QObject(&window), window_(window), connection_(connection), pointer_(pointer), origin_(origin),
+          at_(origin) {
+        window_.installEventFilter(this);
+    }
+
+    void Finish() {
+        window_.removeEventFilter(this);
+        deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            if (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) Follow();
+            else Finish();
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                Follow();
+                Finish();
+            }
+            break;
+        case QEvent::FocusOut:
+        case QEvent::WindowDeactivate:
+        case QEvent::Hide:
+            Finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Follow() {
+        const std::optional<QPoint> pointer = PointerOnScreen(connection_);
+        if (!pointer) return;
+        const QPoint to = origin_ + (*pointer - pointer_);
+        if (to == at_) return;
+        at_ = to;
+        // Qt asks for static gravity: a window manager puts the window itself, not its frame, there.
+        const std::uint32_t where[] = {static_cast<std::uint32_t>(to.x()), static_cast<std::uint32_t>(to.y())};
+        xcb_configure_window(connection_, static_cast<xcb_window_t>(window_.winId()),
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+        xcb_flush(connection_);
+    }
+
+    QWidget& window_;
+    xcb_connection_t* connection_;
+    QPoint pointer_;  // at the press
+    QPoint origin_;   // of the window at the press
+    QPoint at_;
+};
+
+// A release that reaches the window after the manager's move was asked for
+// never reached the manager, whose move would go on without the button: it
+// is cancelled. Qt hands the window its input after our press handler, so
+// the release is watched there, until it comes or a new press does.
+class CancelOnRelease final : public QObject {
+public:
+    CancelOnRelease(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize)
+        : QObject(&window), window_(window), connection_(connection), moveResize_(moveResize) {
+        window_.installEventFilter(this);
+    }
+
+    void Finish() {
+        window_.removeEventFilter(this);
+        deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            Finish();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            const std::optional<QPoint> pointer = PointerOnScreen(connection_);
+            SendMoveResize(connection_, static_cast<xcb_window_t>(window_.winId()), moveResize_,
+                           pointer.value_or(QPoint()), kMoveResizeCancel);
+            Finish();
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    xcb_connection_t* connection_;
+    xcb_atom_t moveResize_;
+};
+
+}  // namespace
+
+bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
+                           std::span<const xcb_atom_t> supported, xcb_atom_t moveResize) {
+    return ManagerRuns(rootCheck, checkOfCheckWindow) && moveResize != XCB_ATOM_NONE &&
+           std::find(supported.begin(), supported.end(), moveResize) != supported.end();
+}
+
+bool WindowManagerOffersMove() {
+    const WindowManagerWatch* watch = Watch();
+    return watch != nullptr && watch->OffersMove();
+}
+
+bool ExtendedWindowManagerRuns() {
+    const WindowManagerWatch* watch = Watch();
+    return watch != nullptr && watch->Runs();
+}
+
+void StartWindowManagerMove(QWidget& window) {
+    xcb_connection_t* connection = Connection();
+    const WindowManagerWatch* watch = Watch();
+    if (connection == nullptr || watch == nullptr) return;
+    for (QObject* child : window.children()) {
+        if (auto* earlier = dynamic_cast<CancelOnRelease*>(child)) earlier->Finish();
+    }
+    // The window manager grabs the pointer itself; our implicit grab would stop it.
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    // Asked at the server once our grab is gone: a quick click (a touchpad
+    // tap) is often released by now, and a manager asked to move a window
+    // whose button is up follows the pointer until the next click.
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer || !pointer->leftDown) return;
+    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), watch->MoveResize(), pointer->at,
+                   kMoveResizeMove);
+    new CancelOnRelease(window, connection, watch->MoveResize());
+}
+
+void StartOwnMove(QWidget& window) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr) return;
+    for (QObject* child : window.children()) {
+        if (auto* earlier = dynamic_cast<OwnMove*>(child)) earlier->Finish();
+    }
+    const std::optional<QPoint> pointer = PointerOnScreen(connection);
+    const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
+    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
+}
+
+}  // namespace tw::qt::x11
