@@ -1,6 +1,6 @@
 #include "app/frmMain.h"
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/files.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {

@@ -14,7 +14,7 @@
 
 #include <algorithm>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "platform/qt/x11_window.h"
 
 namespace tw::qt {

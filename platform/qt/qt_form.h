@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pixel_scale.h"
-#include "platform/ui.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/ports/ui.h"
 
 class QMenu;
 class QTimer;

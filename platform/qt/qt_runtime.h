@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/ui.h"
+#include "platform/ports/ui.h"
 
 namespace tw::qt {
 

@@ -10,7 +10,7 @@
 
 #include <span>
 
-#include "platform/region.h"
+#include "platform/portable/region.h"
 
 namespace tw::qt::x11 {
 

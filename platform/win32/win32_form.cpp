@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/window_region.h"
 

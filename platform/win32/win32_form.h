@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/layout.h"
-#include "platform/picture.h"
-#include "platform/pixel_scale.h"
-#include "platform/ui.h"
+#include "platform/portable/errors.h"
+#include "platform/portable/layout.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/ports/ui.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
 // macros, which would rewrite the declarations in window_system.h.

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui.h"
+#include "platform/ports/ui.h"
 #include "platform/win32/win32_form.h"
 #include "platform/win32/win32_text.h"
 

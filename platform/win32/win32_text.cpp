@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 #include <windows.h>
 

@@ -12,9 +12,9 @@
 #include <span>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/region.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/files.h"
+#include "platform/portable/region.h"
 #include "shaping/clsTransForm.h"
 #include "tests/unit/region_file_access.h"
 

@@ -13,8 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/files.h"
 #include "tests/unit/file_test_support.h"
 #include "tests/unit/region_file_access.h"
 

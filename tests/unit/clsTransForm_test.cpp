@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/files.h"
 
 namespace tw {
 namespace {

@@ -1,5 +1,5 @@
 // The file services' contract, the same for the POSIX and the Windows ones.
-#include "platform/files.h"
+#include "platform/ports/files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {

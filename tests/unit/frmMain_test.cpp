@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {

@@ -1,6 +1,6 @@
 // The display-scale mapping that both adapters hand the picture and its
 // outline to the window system through.
-#include "platform/pixel_scale.h"
+#include "platform/portable/pixel_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
-#include "platform/region.h"
+#include "platform/portable/errors.h"
+#include "platform/portable/region.h"
 #include "tests/unit/region_file_access.h"
 #include "shaping/clsTransForm.h"
 

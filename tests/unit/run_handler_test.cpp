@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/ui.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/ui.h"
 
 namespace tw {
 namespace {

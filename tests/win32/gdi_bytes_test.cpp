@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "assets/embedded.h"
-#include "platform/picture.h"
-#include "platform/region.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/region.h"
 #include "shaping/colour_key_scan.h"
 #include "tests/win32/win32_test_support.h"
 

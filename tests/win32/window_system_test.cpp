@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "app/frmMain_layout.h"
-#include "platform/pixel_scale.h"
-#include "platform/region.h"
-#include "platform/window_system.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/portable/region.h"
+#include "platform/ports/window_system.h"
 #include "platform/win32/win32_form.h"
 #include "shaping/colour_key_scan.h"
 #include "tests/win32/win32_test_support.h"

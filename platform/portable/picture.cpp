@@ -1,10 +1,10 @@
-#include "platform/picture.h"
+#include "platform/portable/picture.h"
 
 #include <cstdlib>
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/layout.h"
-#include "platform/picture.h"
-#include "platform/window_system.h"
+#include "platform/portable/layout.h"
+#include "platform/portable/picture.h"
+#include "platform/ports/window_system.h"
 
 namespace tw {
 

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string_view>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/files.h"
 
 namespace tw::files {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/region.h"
+#include "platform/portable/region.h"
 
 #include <algorithm>
 #include <cstdio>
