@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {

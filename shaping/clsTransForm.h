@@ -7,6 +7,7 @@
 
 #include "platform/portable/picture.h"
 #include "platform/portable/region.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/ports/ui.h"
 #include "platform/ports/window_system.h"
 

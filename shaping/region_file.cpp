@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

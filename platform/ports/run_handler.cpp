@@ -1,5 +1,5 @@
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/ports/ui.h"
 
 namespace tw {

@@ -65,10 +65,6 @@ public:
 
 using HandlersFactory = std::function<std::unique_ptr<FormHandlers>(Form&, UiRuntime&)>;
 
-// Runs the program: builds the window hidden, raises load, shows it, then
-// delivers events until End(). Returns the process exit status.
-int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers);
-
 // Runs one handler as the runtime does: an error that escapes it is shown as
 // RuntimeErrorPrompt() in a message box, then the program ends with status 1.
 // No exception ever leaves this function.

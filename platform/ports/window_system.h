@@ -32,7 +32,4 @@ public:
                                        std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
 
-// The desktop's window system, provided by the platform adapter.
-WindowSystem& DesktopWindowSystem();
-
 }  // namespace tw

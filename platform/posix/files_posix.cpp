@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 namespace tw::files {
 namespace {

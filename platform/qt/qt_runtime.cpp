@@ -10,6 +10,7 @@
 
 #include "platform/portable/errors.h"
 #include "platform/portable/pixel_scale.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/qt_runtime.h"
 

@@ -1,6 +1,6 @@
 // File services over the Win32 W APIs. Names arrive as UTF-8 and are converted
 // to UTF-16, so any name the file system holds can be reached.
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 #include <algorithm>
 #include <atomic>

@@ -140,7 +140,7 @@ struct PopupMenuEntry {
     UniqueMenu menu;
 };
 
-Win32Form::Win32Form(const FormLayout& layout) : layout_(layout) {
+Win32Form::Win32Form(const FormLayout& layout, UiRuntime& runtime) : layout_(layout), runtime_(runtime) {
     if (!layout_.pictureBmp.empty()) bitmap_ = std::make_shared<const Bitmap>(Bitmap::FromBmp(layout_.pictureBmp));
     picture_ = std::make_unique<BitmapPicture>(bitmap_);
 }
@@ -187,20 +187,9 @@ void Win32Form::Create() {
     ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int Win32Form::Run(const HandlersFactory& makeHandlers) {
-    RunHandler(*this, [&] { Create(); });
-    RunHandler(*this, [&] { handlers_ = makeHandlers(*this, *this); });
-    Raise([](FormHandlers& handlers) { handlers.Form_Load(); });
+void Win32Form::Show() {
     ::ShowWindow(hwnd_, SW_SHOW);
     ::UpdateWindow(hwnd_);
-    StartTimers();
-
-    MSG message{};
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
 }
 
 Label& Win32Form::GetLabel(const std::string& name) {
@@ -227,18 +216,12 @@ void Win32Form::PopupMenu(const std::string& menuName) {
     Raise([&](FormHandlers& handlers) { handlers.Menu_Click(item); });
 }
 
-void Win32Form::MsgBox(const std::string& prompt, int style, const std::string& title) {
-    ::MessageBoxW(hwnd_, Widen(prompt).c_str(), Widen(title).c_str(), static_cast<UINT>(style));
-}
-
-void Win32Form::End(int exitStatus) { ::ExitProcess(static_cast<UINT>(exitStatus)); }
-
 RuntimeError Win32Form::NoSuchMember() const { return ClassicError(err::kObjectDoesntSupport, layout_.name); }
 
 template <class Call>
 void Win32Form::Raise(Call&& call) {
-    if (!handlers_) return;
-    RunHandler(*this, [&] { call(*handlers_); });
+    if (handlers_ == nullptr) return;
+    RunHandler(runtime_, [&] { call(*handlers_); });
 }
 
 void Win32Form::BuildLabels(HINSTANCE instance) {

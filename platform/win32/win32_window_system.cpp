@@ -5,7 +5,7 @@
 // Our headers come before <windows.h>: it defines WM_NCLBUTTONDOWN and
 // HTCAPTION as macros, which would rewrite the declarations in ours.
 #include "platform/portable/errors.h"
-#include "platform/ports/window_system.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/window_region.h"
 #include "platform/win32/gdi_handles.h"
 

@@ -13,10 +13,10 @@
 #include <string>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/portable/region.h"
 #include "shaping/clsTransForm.h"
-#include "tests/unit/region_file_access.h"
+#include "tests/support/region_file_access.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
-#include "tests/unit/file_test_support.h"
-#include "tests/unit/region_file_access.h"
+#include "platform/ports/adapter_hooks.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/region_file_access.h"
 
 namespace tw {
 namespace {

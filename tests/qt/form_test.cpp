@@ -24,6 +24,7 @@
 
 #include "app/frmMain.h"
 #include "app/frmMain_layout.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/qt_runtime.h"
 #include "platform/qt/qt_window_system.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/file_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 namespace tw {
 namespace {

@@ -1,5 +1,5 @@
 // The file services' contract, the same for the POSIX and the Windows ones.
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/unit/file_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "platform/portable/errors.h"
 
 namespace tw {

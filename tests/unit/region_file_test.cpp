@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "tests/unit/file_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "platform/portable/errors.h"
 #include "platform/portable/region.h"
-#include "tests/unit/region_file_access.h"
+#include "tests/support/region_file_access.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

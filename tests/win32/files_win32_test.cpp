@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/portable/errors.h"
-#include "platform/ports/files.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_text.h"
 #include "tests/win32/win32_test_support.h"
 

@@ -11,7 +11,7 @@
 #include "app/frmMain_layout.h"
 #include "platform/portable/pixel_scale.h"
 #include "platform/portable/region.h"
-#include "platform/ports/window_system.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_form.h"
 #include "shaping/colour_key_scan.h"
 #include "tests/win32/win32_test_support.h"
