@@ -25,7 +25,7 @@ void clsTransForm::SetRegion(ShapeableWindow& Objct, Colour Colr, const std::str
 }
 
 void clsTransForm::DragForm(WindowHandle hWnd, std::int16_t intButton) noexcept {
-    if (intButton != 1) return;
+    if (intButton != vbLeftButton) return;
     ResumeNext([&] { windowSystem_.ReleaseCapture(); });
     ResumeNext([&] { windowSystem_.SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, 0); });
 }

@@ -17,6 +17,8 @@ namespace tw {
 inline constexpr Colour kSystemColourFlag = 0x80000000u;
 inline constexpr Colour kColourHighlightText = kSystemColourFlag | 14u;
 
+constexpr int SystemColourIndex(Colour colour) { return static_cast<int>(colour & 0xFFu); }
+
 struct FontLayout {
     std::string face;       // preferred face
     int pixelSize = 11;     // em height in pixels

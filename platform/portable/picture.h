@@ -13,6 +13,10 @@ namespace tw {
 // 0x00BBGGRR, red in the low byte, as the Windows graphics interface has it.
 using Colour = std::uint32_t;
 
+// The same colour as 0x00RRGGBB, the order of a Qt QRgb and of a 32-bit
+// Windows DIB pixel.
+constexpr std::uint32_t ToXrgb(Colour c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }
+
 // A read-only view of decoded pixels, top-down. Pixel() is a plain indexed
 // load so the scan's inner loop stays a pointer walk; callers keep x and y
 // inside Width() x Height().

@@ -41,6 +41,16 @@ public:
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbInformation = 64;
 
+// Form_MouseDown's Button; other buttons raise no event.
+inline constexpr std::int16_t vbLeftButton = 1;
+inline constexpr std::int16_t vbRightButton = 2;
+inline constexpr std::int16_t vbMiddleButton = 4;
+
+// Form_MouseDown's Shift: the modifier keys held, together.
+inline constexpr std::int16_t vbShiftMask = 1;
+inline constexpr std::int16_t vbCtrlMask = 2;
+inline constexpr std::int16_t vbAltMask = 4;
+
 class UiRuntime {
 public:
     virtual ~UiRuntime() = default;
@@ -55,7 +65,7 @@ class FormHandlers {
 public:
     virtual ~FormHandlers() = default;
     virtual void Form_Load() {}
-    // Button: 1 left, 2 right, 4 middle. X, Y in twips.
+    // X, Y in twips; desktop_rules.h says how an adapter makes all four.
     virtual void Form_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y) {
         (void)Button, (void)Shift, (void)X, (void)Y;
     }
@@ -69,9 +79,5 @@ using HandlersFactory = std::function<std::unique_ptr<FormHandlers>(Form&, UiRun
 // RuntimeErrorPrompt() in a message box, then the program ends with status 1.
 // No exception ever leaves this function.
 void RunHandler(UiRuntime& runtime, const std::function<void()>& handler) noexcept;
-
-// Ticks are never delivered closer together than this, whatever the layout
-// asks: the Windows window system clamps a 1 ms timer the same way.
-inline constexpr int kMinTimerPeriodMs = 10;
 
 }  // namespace tw

@@ -66,6 +66,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void SetUpWindow(const FormLayout& layout);
+    void BuildTimers(const std::vector<TimerLayout>& timers);
+    void BuildMenus(const std::vector<MenuLayout>& menus);
     bool UpdateScale();  // true when it rescaled
     void Rescale(PixelScale scale);
     void ApplyOutline();
