@@ -8,6 +8,7 @@
 
 #include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
+#include "tests/support/fakes.h"
 
 namespace tw {
 
@@ -25,22 +26,13 @@ public:
 
 namespace testing {
 
-class NoWindowSystem final : public WindowSystem {
-public:
-    void SetWindowRgn(WindowHandle, RegionHandle, bool) override {}
-    void ReleaseCapture() override {}
-    std::intptr_t SendMessageA(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {
-        return 0;
-    }
-};
-
 struct LoadOutcome {
     std::optional<RuntimeError> error;
     RegionHandle region;
 };
 
 inline LoadOutcome LoadRegionFile(const std::string& fileName) {
-    NoWindowSystem windows;
+    FakeWindowSystem windows;
     clsTransForm shaper(windows);
     LoadOutcome outcome;
     try {
@@ -53,7 +45,7 @@ inline LoadOutcome LoadRegionFile(const std::string& fileName) {
 
 // Saves a copy of held (nothing held when null); the error, if any.
 inline std::optional<RuntimeError> SaveRegionFile(const Region* held, const std::string& fileName) {
-    NoWindowSystem windows;
+    FakeWindowSystem windows;
     clsTransForm shaper(windows);
     if (held) RegionFileAccess::Hold(shaper, std::make_unique<Region>(*held));
     try {
