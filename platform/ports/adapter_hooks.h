@@ -1,8 +1,9 @@
 // Every function a desktop adapter defines: with the interfaces in ui.h
 // (UiRuntime, Form, Label) and window_system.h (WindowSystem) it implements,
 // this is all the core needs of a desktop. The adapters are platform/qt/
-// (with platform/posix/ for files) and platform/win32/; each opens with what
-// it implements and what it cannot do.
+// (with platform/posix/ for files) and platform/win32/; each opens
+// (qt_runtime.h, win32_runtime.h) with what it implements and what it
+// cannot do. desktop_rules.h holds the rules both follow.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,17 @@
-// The runtime's message box and program end over plain Win32.
+// The Win32 adapter, for Windows (and Wine): one self-contained program. It
+// implements every hook of adapter_hooks.h:
+//  - RunApplication and UiRuntime (win32_runtime.cpp): the message loop,
+//    MessageBoxW owned by the window, End by ExitProcess.
+//  - Form and Label (win32_form.h): a pop-up window, STATIC labels, SetTimer
+//    and a pop-up menu, at the display scale of the monitor the window is on.
+//  - WindowSystem (win32_window_system.cpp): SetWindowRgn from the region
+//    engine's RGNDATA bytes, ReleaseCapture, SendMessageA's caption drag.
+//  - The file services (files_win32.cpp), over the W APIs.
+// What it cannot do:
+//  - Place the window first anywhere but on the primary monitor.
+//  - Follow a monitor's own scale before Windows 10 1607, which has no
+//    GetDpiForWindow: there the whole desktop has one.
+//  - Under Wine, follow a dpi change: Wine sends no WM_DPICHANGED.
 #pragma once
 
 #include <string>
