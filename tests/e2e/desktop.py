@@ -31,7 +31,6 @@ FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 SCREEN_W, SCREEN_H = 1024, 768
 WINDOW_W, WINDOW_H = 183, 211
-CENTRED = ((SCREEN_W - WINDOW_W) // 2, (SCREEN_H - WINDOW_H) // 2)
 WHITE = (255, 255, 255)
 # Rectangles in window coordinates: (x, y, width, height).
 LABEL_RECTS = {"Label1": (24, 120, 129, 17), "Label2": (40, 136, 105, 41)}
@@ -102,6 +101,22 @@ def wait_until(predicate, timeout, interval=0.05):
         if value or time.monotonic() >= deadline:
             return value
         time.sleep(interval)
+
+
+def wait_reading(read, done, timeout, interval=0.05):
+    """read()'s value once done(value) holds, or its last one when timeout runs out."""
+    values = []
+
+    def check():
+        values.append(read())
+        return done(values[-1])
+    wait_until(check, timeout, interval)
+    return values[-1]
+
+
+def captions_show(expected):
+    """Whether captions read from the program hold every label's text in expected."""
+    return lambda captions: all(captions.get(name) == text for name, text in expected.items())
 
 
 # ---------------------------------------------------------------- processes
@@ -214,6 +229,15 @@ def scale_point(point, scale):
 
 def window_size(scale):
     return (edge(WINDOW_W, scale), edge(WINDOW_H, scale))
+
+
+def centred(scale=1):
+    """Where the window's top left corner stands when it is centred on the screen."""
+    w, h = window_size(scale)
+    return ((SCREEN_W - w) // 2, (SCREEN_H - h) // 2)
+
+
+CENTRED = centred()
 
 
 def scale_picture(picture, scale):
@@ -695,6 +719,10 @@ class App:
 
     def accessible(self):
         return self.desktop.accessible_tree(self.pid)
+
+    def wait_captions(self, expected, timeout=6):
+        """The captions once they show expected, or the last ones read."""
+        return wait_reading(self.captions, captions_show(expected), timeout, 0.1)
 
     def captions(self):
         """{"Label1": text, "Label2": text} read from the accessible tree,

@@ -14,8 +14,7 @@ Usage: test_display_scale.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import (SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test, wait_until,
-                     window_size)
+from desktop import SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test, window_size
 from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
                            drag_back, on_screen)
 from test_gadget import QtGadget, check_hole, start
@@ -61,8 +60,7 @@ def check_scale(checks, program, picture, scale):
         gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
         if not gadget:
             return
-        captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(gadget.app.captions()), 6, 0.1)
-        checks.equal("the captions read through the accessible tree", captions or gadget.app.captions(),
+        checks.equal("the captions read through the accessible tree", gadget.app.wait_captions(CAPTIONS),
                      CAPTIONS)
         check_shape(checks, desktop, gadget, picture)
         check_area(checks, desktop, gadget, picture)
