@@ -26,6 +26,12 @@ public:
 
 namespace testing {
 
+// Three bands; the middle one has two rectangles.
+inline Region SeveralBands() {
+    const Rect rects[] = {{2, 0, 8, 2}, {0, 2, 3, 5}, {5, 2, 10, 5}, {1, 5, 9, 6}};
+    return Region::FromRects(rects);
+}
+
 struct LoadOutcome {
     std::optional<RuntimeError> error;
     RegionHandle region;

@@ -13,11 +13,7 @@
 namespace tw {
 namespace {
 
-using testing::Bytes;
-using testing::FolderEntries;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
+using namespace testing;  // the scratch folder and its byte helpers
 
 TEST(FileExists, OnlyForARegularFileOfThatExactName) {
     TempFolder folder;
