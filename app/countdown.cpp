@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/frmMain.h"
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 

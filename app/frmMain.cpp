@@ -1,6 +1,6 @@
 #include "app/frmMain.h"
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {
@@ -28,7 +28,7 @@ void frmMain::Form_MouseDown(std::int16_t Button, std::int16_t /*Shift*/, float 
     windowSystem_.ReleaseCapture();
     const WindowHandle hWnd = form_.hWnd();
     windowSystem_.SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
-    if (Button == 2) form_.PopupMenu("menu");
+    if (Button == vbRightButton) form_.PopupMenu("menu");
 }
 
 void frmMain::Timer_Tick(const std::string& timerName) {

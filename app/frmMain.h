@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/datetime.h"
-#include "platform/ui.h"
-#include "platform/window_system.h"
+#include "platform/portable/datetime.h"
+#include "platform/ports/ui.h"
+#include "platform/ports/window_system.h"
 
 namespace tw {
 

@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "app/frmMain_layout.h"
+#include "platform/ports/adapter_hooks.h"
 
 int main(int argc, char** argv) {
     return tw::RunApplication(argc, argv, tw::frmMainLayout(), [](tw::Form& form, tw::UiRuntime& runtime) {

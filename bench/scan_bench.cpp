@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "platform/picture.h"
+#include "platform/portable/picture.h"
 #include "shaping/colour_key_scan.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 #include "shaping/colour_key_scan.h"
 
 namespace tw {
@@ -25,7 +25,7 @@ void clsTransForm::SetRegion(ShapeableWindow& Objct, Colour Colr, const std::str
 }
 
 void clsTransForm::DragForm(WindowHandle hWnd, std::int16_t intButton) noexcept {
-    if (intButton != 1) return;
+    if (intButton != vbLeftButton) return;
     ResumeNext([&] { windowSystem_.ReleaseCapture(); });
     ResumeNext([&] { windowSystem_.SendMessageA(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, 0); });
 }

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/picture.h"
-#include "platform/region.h"
-#include "platform/ui.h"
-#include "platform/window_system.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/region.h"
+#include "platform/ports/adapter_hooks.h"
+#include "platform/ports/ui.h"
+#include "platform/ports/window_system.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/picture.h"
-#include "platform/region.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/region.h"
 
 namespace tw {
 

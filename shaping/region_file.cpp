@@ -1,8 +1,8 @@
 // The region data file: the outline's RGNDATA bytes, as GetRegionData gives them.
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {

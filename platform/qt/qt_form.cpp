@@ -15,7 +15,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/desktop_rules.h"
 #include "platform/qt/x11/hints.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/position_keeper.h"
@@ -45,9 +46,7 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
     return std::make_shared<const Bitmap>(Bitmap::FromBmp(bmp));
 }
 
-QRgb ToQRgb(Colour c) {
-    return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
+QRgb ToQRgb(Colour c) { return 0xFF000000u | ToXrgb(c); }
 
 // The frame in device pixels: background, then the picture scaled by the
 // same mapping as the outline; with a clip, only what lies inside it.
@@ -81,22 +80,17 @@ QImage BuildFrame(const Bitmap* picture, QColor background, PixelScale scale, QS
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
     switch (button) {
-        case Qt::LeftButton: return 1;
-        case Qt::RightButton: return 2;
-        case Qt::MiddleButton: return 4;
+        case Qt::LeftButton: return vbLeftButton;
+        case Qt::RightButton: return vbRightButton;
+        case Qt::MiddleButton: return vbMiddleButton;
         default: return 0;
     }
 }
 
 std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
-    std::int16_t shift = 0;
-    if (modifiers & Qt::ShiftModifier) shift |= 1;
-    if (modifiers & Qt::ControlModifier) shift |= 2;
-    if (modifiers & Qt::AltModifier) shift |= 4;
-    return shift;
+    return ShiftState(modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::ControlModifier),
+                      modifiers.testFlag(Qt::AltModifier));
 }
-
-constexpr float kTwipsPerPixel = 15.0f;
 
 }  // namespace
 
@@ -104,8 +98,7 @@ QColor ToQColor(Colour colour) {
     if (colour == kColourHighlightText)
         return QGuiApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
     if (colour & kSystemColourFlag) return Qt::white;  // no other system colour is used
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
+    return QColor::fromRgb(ToXrgb(colour));
 }
 
 QRegion ToQRegion(const Region& region) {
@@ -159,6 +152,13 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
       frameless_(layout.frameless),
       bitmap_(DecodePicture(layout.pictureBmp)),
       picture_(bitmap_) {
+    SetUpWindow(layout);
+    BuildTimers(layout.timers);
+    for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
+    BuildMenus(layout.menus);
+}
+
+void QtForm::SetUpWindow(const FormLayout& layout) {
     setObjectName(QString::fromStdString(layout.name));
     background_ = ToQColor(layout.backColour);
 
@@ -182,18 +182,23 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
         if (icon.loadFromData(layout.iconIco.data(), static_cast<uint>(layout.iconIco.size()), "ICO"))
             setWindowIcon(icon);
     }
+}
 
-    for (const TimerLayout& timerLayout : layout.timers) {
+void QtForm::BuildTimers(const std::vector<TimerLayout>& timers) {
+    for (const TimerLayout& timerLayout : timers) {
+        const TimerSchedule schedule = ScheduleOf(timerLayout);
         auto* timer = new QTimer(this);
         timer->setObjectName(QString::fromStdString(timerLayout.name));
-        timer->setInterval(std::max(timerLayout.intervalMs, kMinTimerPeriodMs));
+        timer->setInterval(schedule.periodMs);
         connect(timer, &QTimer::timeout, this, [this, name = timerLayout.name] {
             if (handlers_) RunHandler(runtime_, [&] { handlers_->Timer_Tick(name); });
         });
-        timers_.emplace_back(timer, timerLayout.enabled && timerLayout.intervalMs > 0);
+        timers_.emplace_back(timer, schedule.ticks);
     }
-    for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
-    for (const MenuLayout& menuLayout : layout.menus) {
+}
+
+void QtForm::BuildMenus(const std::vector<MenuLayout>& menus) {
+    for (const MenuLayout& menuLayout : menus) {
         auto* menu = new QMenu(this);
         menu->setObjectName(QString::fromStdString(menuLayout.name));
         menu->setTitle(QString::fromStdString(menuLayout.caption));
@@ -319,8 +324,9 @@ void QtForm::mousePressEvent(QMouseEvent* event) {
     const std::int16_t button = ButtonCode(event->button());
     if (button == 0 || handlers_ == nullptr) return;
     const std::int16_t shift = ShiftCode(event->modifiers());
-    const float x = static_cast<float>(event->position().x()) * kTwipsPerPixel;
-    const float y = static_cast<float>(event->position().y()) * kTwipsPerPixel;
+    // Qt's positions are already in layout pixels.
+    const float x = LayoutPixelsToTwips(static_cast<float>(event->position().x()));
+    const float y = LayoutPixelsToTwips(static_cast<float>(event->position().y()));
     RunHandler(runtime_, [&] { handlers_->Form_MouseDown(button, shift, x, y); });
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pixel_scale.h"
-#include "platform/ui.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/ports/ui.h"
 
 class QMenu;
 class QTimer;
@@ -67,6 +67,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void SetUpWindow(const FormLayout& layout);
+    void BuildTimers(const std::vector<TimerLayout>& timers);
+    void BuildMenus(const std::vector<MenuLayout>& menus);
     bool UpdateScale();  // true when it rescaled
     void Rescale(PixelScale scale);
     void ApplyOutline();

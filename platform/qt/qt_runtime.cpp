@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/errors.h"
-#include "platform/pixel_scale.h"
+#include "platform/portable/errors.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/qt/display_check.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/qt_runtime.h"

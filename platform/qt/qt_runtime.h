@@ -1,4 +1,24 @@
-// The runtime's message box and program end over Qt.
+// The Qt adapter, for Linux desktops on X11 and Wayland; the file services
+// are platform/posix/'s. It implements every hook of adapter_hooks.h:
+//  - RunApplication and UiRuntime (qt_runtime.cpp): Qt started at a display
+//    scale at which the window fits, message boxes centred over their owner,
+//    End at once.
+//  - Form and Label (qt_form.h): the window built from its layout, drawn at
+//    the display scale without blending colours; timers, labels, the menu.
+//  - WindowSystem (qt_window_system.h): the outline, the capture, the
+//    caption drag as the desktop's own move.
+//  - What Qt does not offer on X11 (x11_window.h): the shape in device
+//    pixels, the window manager's move or our own, Qt's position kept true.
+// What it cannot do:
+//  - Place the window first anywhere but on the primary screen.
+//  - Show a system colour other than the highlighted-text one (from Qt's
+//    palette); any other shows as white.
+//  - Shape beyond 32767 device pixels: X11 shape rectangles are 16-bit, so
+//    the outline is clipped there (nothing of the window lies beyond).
+//  - On Wayland, decide anything the compositor decides: where the window
+//    first appears, whether a drag moves it (where refused, it stays), and
+//    whether it gets a taskbar entry. Wayland has no window shapes: the
+//    outline is the input region, and the frame is transparent outside it.
 #pragma once
 
 #include <QPointer>
@@ -6,7 +26,7 @@
 
 #include <string>
 
-#include "platform/ui.h"
+#include "platform/ports/ui.h"
 
 namespace tw::qt {
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include "platform/ports/adapter_hooks.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/xcb.h"

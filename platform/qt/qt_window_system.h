@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/window_system.h"
+#include "platform/ports/window_system.h"
 
 namespace tw::qt {
 

@@ -1,13 +1,13 @@
 // File services over the Win32 W APIs. Names arrive as UTF-8 and are converted
 // to UTF-16, so any name the file system holds can be reached.
-#include "platform/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 #include <algorithm>
 #include <atomic>
 #include <random>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "platform/win32/win32_text.h"
 
 #include <windows.h>

@@ -8,35 +8,39 @@
 
 namespace tw::win32 {
 
-// Pens, brushes, fonts, bitmaps and regions: freed with DeleteObject.
-template <class Handle>
-class GdiObject {
+// A handle that one call frees: GDI objects DeleteObject, menus DestroyMenu.
+template <class Handle, auto Free>
+class OwnedHandle {
 public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : handle_(handle) {}
-    GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
+    OwnedHandle() = default;
+    explicit OwnedHandle(Handle handle) : handle_(handle) {}
+    OwnedHandle(OwnedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
         if (this != &other) {
             Reset();
             handle_ = std::exchange(other.handle_, nullptr);
         }
         return *this;
     }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() { Reset(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { Reset(); }
 
     Handle Get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
     Handle Release() { return std::exchange(handle_, nullptr); }
     void Reset() {
-        if (handle_) ::DeleteObject(handle_);
+        if (handle_) Free(handle_);
         handle_ = nullptr;
     }
 
 private:
     Handle handle_ = nullptr;
 };
+
+// Pens, brushes, fonts, bitmaps and regions.
+template <class Handle>
+using GdiObject = OwnedHandle<Handle, &::DeleteObject>;
 
 using UniqueBrush = GdiObject<HBRUSH>;
 using UniqueFont = GdiObject<HFONT>;
@@ -106,27 +110,6 @@ private:
     HGDIOBJ previous_;
 };
 
-class UniqueMenu {
-public:
-    UniqueMenu() = default;
-    explicit UniqueMenu(HMENU menu) : menu_(menu) {}
-    UniqueMenu(UniqueMenu&& other) noexcept : menu_(std::exchange(other.menu_, nullptr)) {}
-    UniqueMenu& operator=(UniqueMenu&& other) noexcept {
-        if (this != &other) {
-            if (menu_) ::DestroyMenu(menu_);
-            menu_ = std::exchange(other.menu_, nullptr);
-        }
-        return *this;
-    }
-    UniqueMenu(const UniqueMenu&) = delete;
-    UniqueMenu& operator=(const UniqueMenu&) = delete;
-    ~UniqueMenu() {
-        if (menu_) ::DestroyMenu(menu_);
-    }
-    HMENU Get() const { return menu_; }
-
-private:
-    HMENU menu_ = nullptr;
-};
+using UniqueMenu = OwnedHandle<HMENU, &::DestroyMenu>;
 
 }  // namespace tw::win32

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/desktop_rules.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/window_region.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TallowindForm";
 constexpr WORD kAppIconId = 1;
-constexpr float kTwipsPerLayoutPixel = 15.0f;
 constexpr UINT_PTR kFirstTimerId = 1;
 constexpr UINT kFirstMenuItemId = 100;
 constexpr int kFirstLabelId = 1000;
@@ -22,7 +22,7 @@ constexpr UINT kWmDpiChanged = 0x02E0;
 constexpr const char* kDefaultFace = "MS Sans Serif";
 
 COLORREF ResolveColour(Colour colour) {
-    if (colour & kSystemColourFlag) return ::GetSysColor(static_cast<int>(colour & 0xFFu));
+    if (colour & kSystemColourFlag) return ::GetSysColor(SystemColourIndex(colour));
     return static_cast<COLORREF>(colour & 0x00FFFFFFu);
 }
 
@@ -62,11 +62,7 @@ UniqueBitmap MakePictureBitmap(const Bitmap& bitmap) {
     if (!dib || bits == nullptr) throw ClassicError(err::kOutOfMemory);
     auto* out = static_cast<std::uint32_t*>(bits);
     for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
-        for (std::int32_t x = 0; x < bitmap.Width(); ++x) {
-            // Colour is 0x00BBGGRR; a 32-bit DIB pixel reads as 0x00RRGGBB.
-            const Colour c = bitmap.Pixel(x, y);
-            *out++ = ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-        }
+        for (std::int32_t x = 0; x < bitmap.Width(); ++x) *out++ = ToXrgb(bitmap.Pixel(x, y));
     }
     return dib;
 }
@@ -76,12 +72,8 @@ RECT ScaledRect(const PixelRect& r, PixelScale scale) {
     return RECT{mapped.left, mapped.top, mapped.right, mapped.bottom};
 }
 
-std::int16_t ShiftState(WPARAM keys) {
-    std::int16_t shift = 0;
-    if (keys & MK_SHIFT) shift |= 1;
-    if (keys & MK_CONTROL) shift |= 2;
-    if (::GetKeyState(VK_MENU) < 0) shift |= 4;
-    return shift;
+std::int16_t ShiftOf(WPARAM keys) {
+    return ShiftState((keys & MK_SHIFT) != 0, (keys & MK_CONTROL) != 0, ::GetKeyState(VK_MENU) < 0);
 }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
@@ -140,7 +132,7 @@ struct PopupMenuEntry {
     UniqueMenu menu;
 };
 
-Win32Form::Win32Form(const FormLayout& layout) : layout_(layout) {
+Win32Form::Win32Form(const FormLayout& layout, UiRuntime& runtime) : layout_(layout), runtime_(runtime) {
     if (!layout_.pictureBmp.empty()) bitmap_ = std::make_shared<const Bitmap>(Bitmap::FromBmp(layout_.pictureBmp));
     picture_ = std::make_unique<BitmapPicture>(bitmap_);
 }
@@ -154,7 +146,7 @@ void Win32Form::Create() {
     RegisterWindowClass(instance, &Win32Form::WindowProc);
     if (layout_.backColour & kSystemColourFlag) {
         // System colour brushes belong to the system and are never deleted.
-        background_ = ::GetSysColorBrush(static_cast<int>(layout_.backColour & 0xFFu));
+        background_ = ::GetSysColorBrush(SystemColourIndex(layout_.backColour));
     } else {
         ownedBackground_ = UniqueBrush(::CreateSolidBrush(ResolveColour(layout_.backColour)));
         background_ = ownedBackground_.Get();
@@ -187,20 +179,9 @@ void Win32Form::Create() {
     ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int Win32Form::Run(const HandlersFactory& makeHandlers) {
-    RunHandler(*this, [&] { Create(); });
-    RunHandler(*this, [&] { handlers_ = makeHandlers(*this, *this); });
-    Raise([](FormHandlers& handlers) { handlers.Form_Load(); });
+void Win32Form::Show() {
     ::ShowWindow(hwnd_, SW_SHOW);
     ::UpdateWindow(hwnd_);
-    StartTimers();
-
-    MSG message{};
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
 }
 
 Label& Win32Form::GetLabel(const std::string& name) {
@@ -227,18 +208,12 @@ void Win32Form::PopupMenu(const std::string& menuName) {
     Raise([&](FormHandlers& handlers) { handlers.Menu_Click(item); });
 }
 
-void Win32Form::MsgBox(const std::string& prompt, int style, const std::string& title) {
-    ::MessageBoxW(hwnd_, Widen(prompt).c_str(), Widen(title).c_str(), static_cast<UINT>(style));
-}
-
-void Win32Form::End(int exitStatus) { ::ExitProcess(static_cast<UINT>(exitStatus)); }
-
 RuntimeError Win32Form::NoSuchMember() const { return ClassicError(err::kObjectDoesntSupport, layout_.name); }
 
 template <class Call>
 void Win32Form::Raise(Call&& call) {
-    if (!handlers_) return;
-    RunHandler(*this, [&] { call(*handlers_); });
+    if (handlers_ == nullptr) return;
+    RunHandler(runtime_, [&] { call(*handlers_); });
 }
 
 void Win32Form::BuildLabels(HINSTANCE instance) {
@@ -274,10 +249,8 @@ void Win32Form::BuildMenus() {
 
 void Win32Form::StartTimers() {
     for (std::size_t i = 0; i < layout_.timers.size(); ++i) {
-        const TimerLayout& timer = layout_.timers[i];
-        if (!timer.enabled || timer.intervalMs <= 0) continue;
-        const UINT period = static_cast<UINT>(std::max(timer.intervalMs, kMinTimerPeriodMs));
-        ::SetTimer(hwnd_, kFirstTimerId + i, period, nullptr);
+        const TimerSchedule schedule = ScheduleOf(layout_.timers[i]);
+        if (schedule.ticks) ::SetTimer(hwnd_, kFirstTimerId + i, static_cast<UINT>(schedule.periodMs), nullptr);
     }
 }
 
@@ -331,13 +304,13 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
         OnTimer(wParam);
         return 0;
     case WM_LBUTTONDOWN:
-        OnMouseDown(1, wParam, lParam);
+        OnMouseDown(vbLeftButton, wParam, lParam);
         return 0;
     case WM_RBUTTONDOWN:
-        OnMouseDown(2, wParam, lParam);
+        OnMouseDown(vbRightButton, wParam, lParam);
         return 0;
     case WM_MBUTTONDOWN:
-        OnMouseDown(4, wParam, lParam);
+        OnMouseDown(vbMiddleButton, wParam, lParam);
         return 0;
     case kWmDpiChanged:
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -389,11 +362,9 @@ void Win32Form::OnTimer(WPARAM id) {
 }
 
 void Win32Form::OnMouseDown(std::int16_t button, WPARAM keys, LPARAM position) {
-    const std::int16_t shift = ShiftState(keys);
-    // Twips are layout units: 15 to a 96-dpi pixel whatever the display scale.
+    const std::int16_t shift = ShiftOf(keys);
     const auto twips = [&](WORD device) {
-        return static_cast<float>(static_cast<short>(device)) / static_cast<float>(scale_.Factor()) *
-               kTwipsPerLayoutPixel;
+        return LayoutPixelsToTwips(static_cast<float>(static_cast<short>(device)) / static_cast<float>(scale_.Factor()));
     };
     const float x = twips(LOWORD(position));
     const float y = twips(HIWORD(position));

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/layout.h"
-#include "platform/picture.h"
-#include "platform/pixel_scale.h"
-#include "platform/ui.h"
+#include "platform/portable/errors.h"
+#include "platform/portable/layout.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/ports/ui.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
 // macros, which would rewrite the declarations in window_system.h.
@@ -25,9 +25,9 @@ namespace tw::win32 {
 class Win32Label;
 struct PopupMenuEntry;
 
-class Win32Form final : public Form, public UiRuntime {
+class Win32Form final : public Form {
 public:
-    explicit Win32Form(const FormLayout& layout);
+    Win32Form(const FormLayout& layout, UiRuntime& runtime);
     ~Win32Form() override;
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
@@ -35,8 +35,9 @@ public:
     // Builds the window, hidden, sized for the display scale of its monitor
     // and centred on that monitor.
     void Create();
-    // Raises load, shows the window and pumps messages until it is gone.
-    int Run(const HandlersFactory& makeHandlers);
+    void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
+    void Show();
+    void StartTimers();
 
     HWND Hwnd() const { return hwnd_; }
     PixelScale Scale() const { return scale_; }
@@ -46,10 +47,6 @@ public:
     WindowHandle hWnd() const override { return reinterpret_cast<WindowHandle>(hwnd_); }
     Label& GetLabel(const std::string& name) override;
     void PopupMenu(const std::string& menuName) override;
-
-    // --- UiRuntime
-    void MsgBox(const std::string& prompt, int style, const std::string& title) override;
-    [[noreturn]] void End(int exitStatus) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -61,7 +58,6 @@ private:
 
     void BuildLabels(HINSTANCE instance);
     void BuildMenus();
-    void StartTimers();
     void Rescale(PixelScale scale);
     void ApplyOutline();
 
@@ -73,6 +69,7 @@ private:
     LRESULT OnSetOutline(LPARAM region);
 
     const FormLayout& layout_;
+    UiRuntime& runtime_;
     std::shared_ptr<const Bitmap> bitmap_;
     std::unique_ptr<BitmapPicture> picture_;
     UniqueBrush ownedBackground_;
@@ -80,7 +77,7 @@ private:
     std::vector<std::unique_ptr<Win32Label>> labels_;
     std::vector<PopupMenuEntry> menus_;
     std::vector<std::string> menuItemNames_;
-    std::unique_ptr<FormHandlers> handlers_;
+    FormHandlers* handlers_ = nullptr;
     HWND hwnd_ = nullptr;
 
     // In picture pixels as handed over; shown scaled.

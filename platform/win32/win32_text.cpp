@@ -1,8 +1,9 @@
 #include "platform/win32/win32_text.h"
 
 #include <climits>
+#include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 #include <windows.h>
 
@@ -45,30 +46,18 @@ std::string Narrow(std::wstring_view utf16) {
 }
 
 std::int32_t ClassicNumberFromWin32Error(std::uint32_t code) noexcept {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-        return err::kFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-        return err::kPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-        return err::kPermissionDenied;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-        return err::kBadFileNameOrNumber;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return err::kDiskFull;
-    case ERROR_CRC:
-    case ERROR_IO_DEVICE:
-    case ERROR_GEN_FAILURE:
-        return err::kDeviceIoError;
-    default:
-        return err::kPathFileAccessError;
+    static constexpr std::pair<std::uint32_t, std::int32_t> kNumbers[] = {
+        {ERROR_FILE_NOT_FOUND, err::kFileNotFound}, {ERROR_PATH_NOT_FOUND, err::kPathNotFound},
+        {ERROR_ACCESS_DENIED, err::kPermissionDenied}, {ERROR_SHARING_VIOLATION, err::kPermissionDenied},
+        {ERROR_LOCK_VIOLATION, err::kPermissionDenied}, {ERROR_WRITE_PROTECT, err::kPermissionDenied},
+        {ERROR_INVALID_NAME, err::kBadFileNameOrNumber}, {ERROR_BAD_PATHNAME, err::kBadFileNameOrNumber},
+        {ERROR_FILENAME_EXCED_RANGE, err::kBadFileNameOrNumber}, {ERROR_DISK_FULL, err::kDiskFull},
+        {ERROR_HANDLE_DISK_FULL, err::kDiskFull}, {ERROR_CRC, err::kDeviceIoError},
+        {ERROR_IO_DEVICE, err::kDeviceIoError}, {ERROR_GEN_FAILURE, err::kDeviceIoError}};
+    for (const auto& [error, number] : kNumbers) {
+        if (error == code) return number;
     }
+    return err::kPathFileAccessError;
 }
 
 }  // namespace tw::win32

@@ -4,8 +4,8 @@
 // its display scale.
 // Our headers come before <windows.h>: it defines WM_NCLBUTTONDOWN and
 // HTCAPTION as macros, which would rewrite the declarations in ours.
-#include "platform/errors.h"
-#include "platform/window_system.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/window_region.h"
 #include "platform/win32/gdi_handles.h"
 

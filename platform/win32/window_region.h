@@ -2,8 +2,8 @@
 // adapter's own window. Internal to the adapter.
 #pragma once
 
-#include "platform/pixel_scale.h"
-#include "platform/region.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/portable/region.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
 // macros, which would rewrite the declarations in window_system.h.

@@ -117,6 +117,22 @@ def wait_until(predicate, timeout, interval=0.05):
         time.sleep(interval)
 
 
+def wait_reading(read, done, timeout, interval=0.05):
+    """read()'s value once done(value) holds, or its last one when timeout runs out."""
+    values = []
+
+    def check():
+        values.append(read())
+        return done(values[-1])
+    wait_until(check, timeout, interval)
+    return values[-1]
+
+
+def captions_show(expected):
+    """Whether captions read from the program hold every label's text in expected."""
+    return lambda captions: all(captions.get(name) == text for name, text in expected.items())
+
+
 # ---------------------------------------------------------------- processes
 
 _started = []  # every Popen started here, oldest first
@@ -260,12 +276,13 @@ def window_size(scale):
 CENTRING_SCALES = (1, 1.25, 1.5, 2)
 
 
-def centred(scale):
+def centred(scale=1):
+    """Where the window's top left corner stands when it is centred on the screen."""
     w, h = window_size(scale)
     return ((SCREEN_W - w) // 2, (SCREEN_H - h) // 2)
 
 
-CENTRED = centred(1)
+CENTRED = centred()
 
 
 def scale_picture(picture, scale):
@@ -789,6 +806,10 @@ class App:
 
     def accessible(self):
         return self.desktop.accessible_tree(self.pid)
+
+    def wait_captions(self, expected, timeout=6):
+        """The captions once they show expected, or the last ones read."""
+        return wait_reading(self.captions, captions_show(expected), timeout, 0.1)
 
     def captions(self):
         """{"Label1": text, "Label2": text} read from the accessible tree,

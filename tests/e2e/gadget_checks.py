@@ -11,7 +11,7 @@ import time
 
 from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
                      describe_mismatches, enclosed_white_pixels, scale_picture, scale_point, scale_rect,
-                     wait_until, window_size)
+                     wait_reading, wait_until, window_size)
 
 CATCHER_COLOUR = "#ff00ff"
 ABOUT_LINES = [
@@ -215,8 +215,8 @@ def check_about(checks, desktop, gadget, baseline):
     desktop.xdotool("key", "Return")
     checks.check("Return closes the message box",
                  wait_until(lambda: not gadget.message_boxes(), 5, gadget.poll))
-    visible = last_reading(lambda: [w["id"] for w in desktop.visible_windows_of(gadget.app.pid)],
-                           [gadget.id], gadget.unmap_wait)
+    visible = wait_reading(lambda: [w["id"] for w in desktop.visible_windows_of(gadget.app.pid)],
+                           lambda ids: ids == [gadget.id], gadget.unmap_wait)
     checks.equal("the gadget is all that stays visible", visible, [gadget.id])
     checks.equal("the gadget has not moved", gadget.position(), start)
     checks.check("the gadget looks as before",
@@ -316,12 +316,3 @@ def check_exit(checks, gadget, name):
     checks.equal(name, status, 0)
 
 
-def last_reading(read, wanted, timeout):
-    """read()'s value once it is `wanted`, or its last one when timeout runs out."""
-    values = []
-
-    def done():
-        values.append(read())
-        return values[-1] == wanted
-    wait_until(done, timeout)
-    return values[-1]

@@ -62,8 +62,7 @@ def check_picture(checks, app, window, picture, label):
 
 
 def check_captions(checks, app, expected, label):
-    seen = wait_until(lambda: (lambda c: c if c == expected else None)(app.captions()), 6, 0.1)
-    checks.equal("%s: captions" % label, seen or app.captions(), expected)
+    checks.equal("%s: captions" % label, app.wait_captions(expected), expected)
 
 
 def check_position_known(checks, app, window, label):
@@ -82,7 +81,7 @@ def save_readme_screenshot(desktop, program, path):
     if window is None:
         app.stop()
         return False
-    if not wait_until(lambda: app.captions().get("Label1") == "16 days,", 6, 0.1):
+    if app.wait_captions({"Label1": "16 days,"}).get("Label1") != "16 days,":
         app.stop()
         return False
     m = README_MARGIN

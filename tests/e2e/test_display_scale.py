@@ -16,7 +16,7 @@ import os
 import sys
 
 from desktop import (CENTRING_SCALES, SCREEN_H, SCREEN_W, WHITE, Desktop, centred, load_picture,
-                     run_test, wait_until, window_size)
+                     run_test, window_size)
 from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
                            drag_back, on_screen)
 from test_gadget import QtGadget, check_hole, start
@@ -63,8 +63,7 @@ def check_scale(checks, program, picture, scale):
         if not gadget:
             return
         checks.equal("centred to the device pixel", gadget.origin, centred(scale))
-        captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(gadget.app.captions()), 6, 0.1)
-        checks.equal("the captions read through the accessible tree", captions or gadget.app.captions(),
+        checks.equal("the captions read through the accessible tree", gadget.app.wait_captions(CAPTIONS),
                      CAPTIONS)
         check_shape(checks, desktop, gadget, picture)
         check_area(checks, desktop, gadget, picture)

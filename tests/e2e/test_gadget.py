@@ -10,7 +10,7 @@ import os
 import subprocess
 import sys
 
-from desktop import LABEL_RECTS, Desktop, inside_rect, load_picture, run_test, wait_until
+from desktop import LABEL_RECTS, Desktop, inside_rect, load_picture, run_test
 from gadget_checks import (LABEL_POINTS, PICTURE_POINT, Gadget, check_hole_clicks,
                            check_person_using_it, drag_away, drag_back)
 
@@ -90,7 +90,7 @@ def start(checks, desktop, program, mapped="the window is mapped"):
     if not checks.check(mapped, window, desktop.program_log()):
         app.stop()
         return None
-    wait_until(lambda: app.captions().get("Label1") == "16 days,", 6, 0.1)
+    app.wait_captions({"Label1": "16 days,"})
     return QtGadget(desktop, app, window)
 
 

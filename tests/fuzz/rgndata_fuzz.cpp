@@ -12,11 +12,11 @@
 #include <span>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/region.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
+#include "platform/portable/region.h"
 #include "shaping/clsTransForm.h"
-#include "tests/unit/region_file_access.h"
+#include "tests/support/region_file_access.h"
 
 namespace {
 

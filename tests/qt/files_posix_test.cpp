@@ -13,24 +13,15 @@
 #include <optional>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "tests/unit/file_test_support.h"
-#include "tests/unit/region_file_access.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/region_file_access.h"
 
 namespace tw {
 namespace {
 
-using testing::Bytes;
-using testing::FolderEntries;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
-
-Region SeveralBands() {
-    const Rect rects[] = {{2, 0, 8, 2}, {0, 2, 3, 5}, {5, 2, 10, 5}, {1, 5, 9, 6}};
-    return Region::FromRects(rects);
-}
+using namespace testing;  // the scratch folder and its byte helpers
 
 TEST(FilesPosix, FileExistsFollowsLinksButSkipsSpecialFiles) {
     TempFolder folder;

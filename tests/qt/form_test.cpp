@@ -24,19 +24,17 @@
 
 #include "app/frmMain.h"
 #include "app/frmMain_layout.h"
+#include "platform/ports/adapter_hooks.h"
+#include "platform/ports/desktop_rules.h"
 #include "platform/qt/qt_form.h"
 #include "platform/qt/qt_runtime.h"
 #include "platform/qt/qt_window_system.h"
+#include "tests/support/fakes.h"
 
 namespace tw {
 namespace {
 
-class RecordingRuntime final : public UiRuntime {
-public:
-    void MsgBox(const std::string& prompt, int, const std::string&) override { prompts.push_back(prompt); }
-    [[noreturn]] void End(int status) override { std::_Exit(status); }
-    std::vector<std::string> prompts;
-};
+using testing::FakeRuntime;
 
 class RecordingHandlers final : public FormHandlers {
 public:
@@ -57,7 +55,7 @@ protected:
     QtFormTest() : form(frmMainLayout(), runtime) { form.SetHandlers(&handlers); }
     QLabel* LabelWidget(const char* name) { return form.findChild<QLabel*>(name); }
 
-    RecordingRuntime runtime;
+    FakeRuntime runtime{FakeRuntime::OnEnd::Exit};  // events that end the program end the test
     RecordingHandlers handlers;
     qt::QtForm form;
 };
@@ -94,7 +92,7 @@ TEST_F(QtFormTest, LabelsAreLaidOutAsTheLayoutSays) {
 }
 
 TEST(QtFormLayout, TimersTickAndTheWindowStandsAsLaidOut) {
-    RecordingRuntime runtime;
+    FakeRuntime runtime{FakeRuntime::OnEnd::Exit};  // events that end the program end the test
     FormLayout layout = frmMainLayout();
     layout.timers = {TimerLayout{"Fast", 1, true}, TimerLayout{"Zero", 0, true}, TimerLayout{"Off", 20, false}};
     const QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/embedded.h"
-#include "platform/picture.h"
+#include "platform/portable/picture.h"
 
 namespace tw {
 namespace {

@@ -11,14 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_folder.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 
 namespace tw {
 namespace {
 
 using testing::Bytes;
+using testing::FakeWindowSystem;
 using testing::FolderEntries;
 using testing::ReadBytes;
 using testing::TempFolder;
@@ -26,38 +28,6 @@ using testing::TempFolder;
 constexpr Colour W = 0x00FFFFFF;
 constexpr Colour R = 0x000000FF;
 constexpr WindowHandle kWindow = 0x5150;
-
-// Records what the shaper asks of the window system and keeps every region it
-// is handed, so a region freed too early shows up as a wrong or poisoned one.
-class RecordingWindowSystem final : public WindowSystem {
-public:
-    struct Handed {
-        WindowHandle window;
-        RegionHandle region;
-        bool redraw;
-    };
-    void SetWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
-        if (onSetWindowRgn) onSetWindowRgn(region.get());
-        handed.push_back({window, std::move(region), redraw});
-    }
-    void ReleaseCapture() override {
-        calls.push_back("ReleaseCapture");
-        if (releaseCaptureThrows) throw std::runtime_error("capture");
-    }
-    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t lParam) override {
-        calls.push_back("SendMessageA " + std::to_string(window) + " " + std::to_string(message) +
-                        " " + std::to_string(wParam) + " " + std::to_string(lParam));
-        if (sendMessageThrows) throw ClassicError(5);
-        return 0;
-    }
-
-    std::vector<Handed> handed;
-    std::vector<std::string> calls;
-    std::function<void(const Region*)> onSetWindowRgn;
-    bool releaseCaptureThrows = false;
-    bool sendMessageThrows = false;
-};
 
 class NoPixelsPicture final : public Picture {
 public:
@@ -110,7 +80,7 @@ struct Scenario {
     std::vector<Step> steps;
     // Each expected region handed over, in order; nullopt for a null region.
     std::vector<std::optional<Region>> handed;
-    std::function<void(const TempFolder&, RecordingWindowSystem&)> check;
+    std::function<void(const TempFolder&, FakeWindowSystem&)> check;
     std::function<void(const TempFolder&)> prepare = nullptr;
 };
 
@@ -121,7 +91,7 @@ std::string FileArgument(const TempFolder& folder, const std::string& name) {
 TEST(clsTransForm, SetRegion) {
     const auto noBitmap = std::make_shared<BitmapPicture>(nullptr);
     const auto noPixels = std::make_shared<NoPixelsPicture>();
-    const auto folderIsEmpty = [](const TempFolder& f, RecordingWindowSystem&) {
+    const auto folderIsEmpty = [](const TempFolder& f, FakeWindowSystem&) {
         EXPECT_TRUE(FolderEntries(f.Path()).empty());
     };
 
@@ -135,7 +105,7 @@ TEST(clsTransForm, SetRegion) {
         {"new file: scanned outline written before it is handed over",
          {{Ornament(), W, "o.rgn"}},
          {OrnamentOutline()},
-         [](const TempFolder& f, RecordingWindowSystem& ws) {
+         [](const TempFolder& f, FakeWindowSystem& ws) {
              EXPECT_EQ(FolderEntries(f.Path()), std::vector<std::string>{"o.rgn"});
              const auto decoded = ExtCreateRegion(ReadBytes(f / "o.rgn"));
              ASSERT_NE(decoded, nullptr);
@@ -173,7 +143,7 @@ TEST(clsTransForm, SetRegion) {
         SCOPED_TRACE(s.name);
         TempFolder folder;
         if (s.prepare) s.prepare(folder);
-        RecordingWindowSystem windows;
+        FakeWindowSystem windows;
         clsTransForm shaper(windows);
         FakeWindow window(s.steps.front().picture);
         // What the cache file holds when the window is shaped: it must be written first.
@@ -259,12 +229,12 @@ TEST(clsTransForm, DragFormStartsTheSystemMoveForTheLeftButtonOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "button " << c.button << " throws " << c.releaseThrows
                                           << c.sendThrows);
-        RecordingWindowSystem windows;
+        FakeWindowSystem windows;
         windows.releaseCaptureThrows = c.releaseThrows;
         windows.sendMessageThrows = c.sendThrows;
         clsTransForm shaper(windows);
         shaper.DragForm(kWindow, c.button);
-        EXPECT_EQ(windows.calls, c.calls);
+        EXPECT_EQ(windows.log, c.calls);
         EXPECT_TRUE(windows.handed.empty());
     }
 }

@@ -1,8 +1,8 @@
-#include "platform/datetime.h"
+#include "platform/portable/datetime.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {

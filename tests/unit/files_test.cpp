@@ -1,5 +1,5 @@
 // The file services' contract, the same for the POSIX and the Windows ones.
-#include "platform/files.h"
+#include "platform/ports/adapter_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -7,17 +7,13 @@
 #include <functional>
 #include <string>
 
-#include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
+#include "tests/support/temp_folder.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {
 
-using testing::Bytes;
-using testing::FolderEntries;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
+using namespace testing;  // the scratch folder and its byte helpers
 
 TEST(FileExists, OnlyForARegularFileOfThatExactName) {
     TempFolder folder;

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/colour_key_scan.h"
+#include "tests/support/fakes.h"
 
 namespace tw {
 namespace {
@@ -21,8 +22,10 @@ constexpr WindowHandle kHandle = 0x77;
 constexpr Colour W = 0x00FFFFFF;
 constexpr Colour R = 0x000000FF;
 
-// Every call the handlers make, in order, across window, runtime and window system.
-using CallLog = std::vector<std::string>;
+using testing::CallLog;
+using testing::EndCalled;
+using testing::FakeRuntime;
+using testing::FakeWindowSystem;
 
 class FakeLabel final : public Label {
 public:
@@ -78,54 +81,13 @@ private:
     CallLog& log_;
 };
 
-struct EndCalled {
-    int status;
-};
-
-class FakeRuntime final : public UiRuntime {
-public:
-    explicit FakeRuntime(CallLog& log) : log_(log) {}
-    void MsgBox(const std::string& prompt, int style, const std::string& title) override {
-        log_.push_back("MsgBox " + std::to_string(style) + " " + title);
-        lastPrompt = prompt;
-    }
-    [[noreturn]] void End(int exitStatus) override {
-        log_.push_back("End " + std::to_string(exitStatus));
-        throw EndCalled{exitStatus};
-    }
-    std::string lastPrompt;
-
-private:
-    CallLog& log_;
-};
-
-class FakeWindowSystem final : public WindowSystem {
-public:
-    explicit FakeWindowSystem(CallLog& log) : log_(log) {}
-    void SetWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
-        log_.push_back("SetWindowRgn " + std::to_string(window) + (redraw ? " redraw" : ""));
-        if (fails) throw ClassicError(5);
-        handed = std::move(region);
-        handedAny = true;
-    }
-    void ReleaseCapture() override { log_.push_back("ReleaseCapture"); }
-    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t lParam) override {
-        log_.push_back("SendMessageA " + std::to_string(window) + " " + std::to_string(message) + " " +
-                       std::to_string(wParam) + " " + std::to_string(lParam));
-        return 0;
-    }
-    RegionHandle handed;
-    bool handedAny = false;
-    bool fails = false;
-
-private:
-    CallLog& log_;
-};
-
 struct Harness {
     explicit Harness(TimeSource clock = [] { return DateTime{2026, 12, 8, 12, 0, 0}; })
-        : form(log), runtime(log), windowSystem(log), main(form, runtime, windowSystem, std::move(clock)) {}
+        : form(log),
+          runtime(FakeRuntime::OnEnd::Throw, &log),
+          windowSystem(&log),
+          main(form, runtime, windowSystem, std::move(clock)) {}
+    // Every call the handlers make, in order, across window, runtime and window system.
     CallLog log;
     FakeForm form;
     FakeRuntime runtime;
@@ -249,7 +211,7 @@ TEST(Menu, AboutShowsTheFiveLinesWithTheInformationIcon) {
     Harness h;
     h.main.Menu_Click("menuAbout");
     EXPECT_EQ(h.log, (CallLog{"MsgBox 64 About..."}));
-    EXPECT_EQ(h.runtime.lastPrompt,
+    EXPECT_EQ(h.runtime.prompts.at(0),
               "Tallowind was designed by Orlevask.\r\nShare it with others.\r\n"
               "I got this idea from the MacOS X\r\nFor any more informations, visit our website: \r\n"
               "https://tallowind.example/");
@@ -269,15 +231,16 @@ TEST(Menu, ExitEndsAtOnceWithStatusZero) {
 TEST(FormLoad, GivesTheWindowTheOutlineOfItsPictureWithWhiteCutAway) {
     Harness h;
     h.main.Form_Load();
-    ASSERT_TRUE(h.windowSystem.handed);
+    ASSERT_EQ(h.windowSystem.handed.size(), 1u);
+    ASSERT_TRUE(h.windowSystem.handed[0].region);
     const Rect kept[] = {{1, 0, 2, 1}, {0, 1, 2, 2}};
-    EXPECT_EQ(*h.windowSystem.handed, Region::FromRects(kept));
+    EXPECT_EQ(*h.windowSystem.handed[0].region, Region::FromRects(kept));
 }
 
 TEST(FormLoad, FailuresLeaveTheWindowAsItWasAndRaiseNothing) {
     // The hand-over is made and fails, and load goes on as if it had not.
     Harness failingSystem;
-    failingSystem.windowSystem.fails = true;
+    failingSystem.windowSystem.setWindowRgnThrows = true;
     EXPECT_NO_THROW(failingSystem.main.Form_Load());
     EXPECT_EQ(failingSystem.log, (CallLog{"hWnd", "SetWindowRgn " + std::to_string(kHandle) + " redraw"}));
 
@@ -285,8 +248,8 @@ TEST(FormLoad, FailuresLeaveTheWindowAsItWasAndRaiseNothing) {
     Harness noPixels;
     noPixels.form.picture.bitmap.reset();
     EXPECT_NO_THROW(noPixels.main.Form_Load());
-    EXPECT_TRUE(noPixels.windowSystem.handedAny);
-    EXPECT_FALSE(noPixels.windowSystem.handed);
+    ASSERT_EQ(noPixels.windowSystem.handed.size(), 1u);
+    EXPECT_FALSE(noPixels.windowSystem.handed[0].region);
 }
 
 }  // namespace

@@ -5,27 +5,16 @@
 #include <optional>
 #include <string>
 
-#include "tests/unit/file_test_support.h"
-#include "platform/errors.h"
-#include "platform/region.h"
-#include "tests/unit/region_file_access.h"
+#include "tests/support/temp_folder.h"
+#include "platform/portable/errors.h"
+#include "platform/portable/region.h"
+#include "tests/support/region_file_access.h"
 #include "shaping/clsTransForm.h"
 
 namespace tw {
 namespace {
 
-using testing::Bytes;
-using testing::FolderEntries;
-using testing::LoadOutcome;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
-
-// Three bands; the middle one has two rectangles.
-Region SeveralBands() {
-    const Rect rects[] = {{2, 0, 8, 2}, {0, 2, 3, 5}, {5, 2, 10, 5}, {1, 5, 9, 6}};
-    return Region::FromRects(rects);
-}
+using namespace testing;  // the scratch folder and its byte helpers
 
 const std::string kLoadSource = "tallowind_unit_tests.cDIBSectionRegion";
 

@@ -1,4 +1,4 @@
-#include "platform/region.h"
+#include "platform/portable/region.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "tests/support/rgndata_block.h"
+
 namespace tw {
 namespace {
 
@@ -16,17 +18,11 @@ using Rects = std::vector<Rect>;
 
 Rects RectsOf(const Region& r) { return {r.Rects().begin(), r.Rects().end()}; }
 
-std::vector<std::uint8_t> Header(std::uint32_t dwSize, std::uint32_t count) {
-    std::vector<std::uint8_t> b(32, 0xEE);  // garbage in iType, nRgnSize, rcBound
-    std::memcpy(b.data(), &dwSize, 4);
-    std::memcpy(b.data() + 8, &count, 4);
-    return b;
-}
-
-void AppendRect(std::vector<std::uint8_t>& b, Rect r) {
-    const std::int32_t v[4] = {r.left, r.top, r.right, r.bottom};
-    const auto* p = reinterpret_cast<const std::uint8_t*>(v);
-    b.insert(b.end(), p, p + 16);
+// A block whose iType, nRgnSize and rcBound are garbage, which the decoder ignores.
+std::vector<std::uint8_t> Block(std::uint32_t dwSize, std::uint32_t count, const Rects& rects) {
+    constexpr std::uint32_t kGarbage = 0xEEEEEEEEu;
+    constexpr auto g = static_cast<std::int32_t>(kGarbage);
+    return testing::RgnDataBlock(rects, {dwSize, kGarbage, count, kGarbage, {g, g, g, g}});
 }
 
 TEST(RegionTest, FromRectNormalisesAndEmpties) {
@@ -181,10 +177,7 @@ TEST(RegionDataTest, MatchesTheBytesWindowsWrites) {
     }
     const Rects want{{10, 0, 170, 1},   {5, 1, 179, 2},     {0, 2, 179, 100},
                      {0, 100, 50, 101}, {60, 100, 179, 101}, {0, 101, 179, 209}};
-    std::vector<std::uint8_t> bytes = Header(32, 6);
-    const std::uint32_t head[] = {1, 6, 96, 0, 0, 179, 209};
-    std::memcpy(bytes.data() + 4, head, sizeof head);
-    for (const Rect& w : want) AppendRect(bytes, w);
+    const std::vector<std::uint8_t> bytes = testing::RgnDataBlock(want, {32, 1, 6, 96, {0, 0, 179, 209}});
     EXPECT_EQ(EncodeRegionData(r), bytes);
     EXPECT_EQ(*ExtCreateRegion(bytes), r);
 }
@@ -208,25 +201,21 @@ TEST(RegionDataTest, DecodeCases) {
         bool null;
         Rects want;
     };
-    auto withRects = [](std::vector<std::uint8_t> b, const Rects& rs) {
-        for (const Rect& r : rs) AppendRect(b, r);
-        return b;
-    };
-    std::vector<std::uint8_t> truncated = withRects(Header(32, 2), {{0, 0, 1, 1}, {2, 2, 3, 3}});
+    std::vector<std::uint8_t> truncated = Block(32, 2, {{0, 0, 1, 1}, {2, 2, 3, 3}});
     truncated.pop_back();
     const Case cases[] = {
         {"shorter than a header", std::vector<std::uint8_t>(31, 0), true, {}},
         {"nothing", {}, true, {}},
-        {"wrong dwSize", withRects(Header(40, 1), {{0, 0, 1, 1}}), true, {}},
+        {"wrong dwSize", Block(40, 1, {{0, 0, 1, 1}}), true, {}},
         {"truncated rectangle", truncated, true, {}},
-        {"nCount beyond the bytes", withRects(Header(32, 0xFFFFFFFF), {{0, 0, 1, 1}}), true, {}},
+        {"nCount beyond the bytes", Block(32, 0xFFFFFFFF, {{0, 0, 1, 1}}), true, {}},
         {"out of order and overlapping",
-         withRects(Header(32, 3), {{4, 4, 8, 8}, {0, 0, 6, 6}, {1, 1, 2, 2}}), false,
+         Block(32, 3, {{4, 4, 8, 8}, {0, 0, 6, 6}, {1, 1, 2, 2}}), false,
          {{0, 0, 6, 4}, {0, 4, 8, 6}, {4, 6, 8, 8}}},
         {"empty and reversed skipped",
-         withRects(Header(32, 3), {{5, 5, 5, 9}, {9, 0, 1, 4}, {0, 0, 2, 2}}), false,
+         Block(32, 3, {{5, 5, 5, 9}, {9, 0, 1, 4}, {0, 0, 2, 2}}), false,
          {{0, 0, 2, 2}}},
-        {"trailing bytes ignored", withRects(Header(32, 1), {{0, 0, 1, 1}, {7, 7, 8, 8}}), false,
+        {"trailing bytes ignored", Block(32, 1, {{0, 0, 1, 1}, {7, 7, 8, 8}}), false,
          {{0, 0, 1, 1}}},
     };
     for (const Case& c : cases) {
@@ -238,7 +227,7 @@ TEST(RegionDataTest, DecodeCases) {
         }
     }
     // A well-formed block (of empty rectangles) one rectangle past the limit.
-    std::vector<std::uint8_t> huge = Header(32, static_cast<std::uint32_t>(kMaxRgnDataBytes / 16));
+    std::vector<std::uint8_t> huge = Block(32, static_cast<std::uint32_t>(kMaxRgnDataBytes / 16), {});
     huge.resize(32 + kMaxRgnDataBytes / 16 * 16, 0);
     EXPECT_EQ(ExtCreateRegion(huge), nullptr);
 }
@@ -251,8 +240,7 @@ TEST(RegionDataTest, RefusesBlocksMadeToUniteSlowly) {
         rs.push_back({2 * i, 0, 2 * i + 1, 1 << 20});
         rs.push_back({-5, 3 * i, -2, 3 * i + 1});
     }
-    std::vector<std::uint8_t> bytes = Header(32, static_cast<std::uint32_t>(rs.size()));
-    for (const Rect& r : rs) AppendRect(bytes, r);
+    const std::vector<std::uint8_t> bytes = Block(32, static_cast<std::uint32_t>(rs.size()), rs);
     EXPECT_EQ(ExtCreateRegion(bytes), nullptr);
 }
 

@@ -25,8 +25,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from desktop import (CENTRING_SCALES, LABEL_RECTS, App, Desktop, centred, inside_rect,  # noqa: E402
-                     load_picture, run, run_test, scale_rect, spawn, wait_until, window_size)
+from desktop import (CENTRING_SCALES, LABEL_RECTS, WHITE, App, Desktop, centred,  # noqa: E402
+                     compare_shaped, load_picture, run, run_test, scale_rect, spawn, wait_reading,
+                     wait_until, window_size)
 from gadget_checks import (Gadget, check_about, check_desktop_close,  # noqa: E402
                            check_hole_clicks, check_person_using_it, check_shape, drag_away,
                            drag_back)
@@ -130,18 +131,14 @@ class WineGadget(Gadget):
 
 
 def same_outside_labels(a, b, scale):
-    if a.size != b.size:
-        return False
-    pa, pb = a.load(), b.load()
+    # Against b with white as the backdrop, every pixel outside the labels must be b's.
     labels = [scale_rect(r, scale) for r in LABEL_RECTS.values()]
-    return all(pa[x, y] == pb[x, y] for y in range(a.size[1]) for x in range(a.size[0])
-               if not any(inside_rect(x, y, r) for r in labels))
+    return a.size == b.size and not compare_shaped(a, b, WHITE, exclude=labels)
 
 
 def check_start(checks, gadget):
     checks.equal("the window is centred on the screen", gadget.origin, centred(gadget.scale))
-    captions = wait_until(lambda: gadget.captions() if len(gadget.captions()) == 2 else None, 5, 0.2)
-    captions = captions or {}
+    captions = wait_reading(gadget.captions, lambda found: len(found) == 2, 5, 0.2)
     for name, pattern in CAPTION_PATTERNS.items():
         checks.check("%s reads like %r" % (name, pattern),
                      re.fullmatch(pattern, captions.get(name, "")), captions)

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_text.h"
 #include "tests/win32/win32_test_support.h"
 

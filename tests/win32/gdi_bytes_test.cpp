@@ -9,9 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "assets/embedded.h"
-#include "platform/picture.h"
-#include "platform/region.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/region.h"
 #include "shaping/colour_key_scan.h"
+#include "tests/support/rgndata_block.h"
 #include "tests/win32/win32_test_support.h"
 
 namespace tw {
@@ -55,11 +56,7 @@ void ExpectSameAsGdi(const Region& ours, HRGN builtByGdi) {
 
 Bytes RgnData(std::uint32_t dwSize, std::uint32_t nCount, const std::vector<Rect>& rects,
               std::uint32_t iType = 1) {
-    Bytes bytes(kRgnDataHeaderSize + rects.size() * kRgnDataRectSize);
-    const std::uint32_t header[4] = {dwSize, iType, nCount, nCount * 16u};
-    std::memcpy(bytes.data(), header, sizeof header);
-    std::memcpy(bytes.data() + kRgnDataHeaderSize, rects.data(), rects.size() * sizeof(Rect));
-    return bytes;
+    return testing::RgnDataBlock(rects, {dwSize, iType, nCount, nCount * 16u, {}});
 }
 
 TEST(GdiBytes, ShippedPictureOutline) {

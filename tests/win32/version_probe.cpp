@@ -16,6 +16,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_text.h"
+
 namespace {
 
 std::wstring g_exe;
@@ -24,14 +26,6 @@ std::wstring g_exe;
 const LPCWSTR kIconType = MAKEINTRESOURCEW(3);
 const LPCWSTR kIconGroupType = MAKEINTRESOURCEW(14);
 const LPCWSTR kManifestType = MAKEINTRESOURCEW(24);
-
-std::wstring Widen(const std::string& text) {
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), n);
-    out.resize(out.size() - 1);
-    return out;
-}
 
 class VersionRecord : public ::testing::Test {
 protected:
@@ -230,6 +224,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <tallowind.exe>\n", argv[0]);
         return 2;
     }
-    g_exe = Widen(argv[1]);
+    g_exe = tw::win32::Widen(argv[1]);
     return RUN_ALL_TESTS();
 }

@@ -9,10 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "app/frmMain_layout.h"
-#include "platform/pixel_scale.h"
-#include "platform/region.h"
-#include "platform/window_system.h"
+#include "platform/portable/pixel_scale.h"
+#include "platform/portable/region.h"
+#include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_form.h"
+#include "tests/support/fakes.h"
 #include "shaping/colour_key_scan.h"
 #include "tests/win32/win32_test_support.h"
 
@@ -156,7 +157,8 @@ LONG FontHeight(HWND control) {
 // test sends it: the window takes the suggested rectangle, and its outline,
 // labels and their fonts follow the new scale.
 TEST(WindowSystem, TheGadgetFollowsADpiChange) {
-    win32::Win32Form form(frmMainLayout());
+    testing::FakeRuntime runtime;
+    win32::Win32Form form(frmMainLayout(), runtime);
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
     form.Create();
     const Region outline = *CreateRegionFromPicture(form.Picture(), 0x00FFFFFF);
@@ -195,7 +197,8 @@ LRESULT CALLBACK CountLabelMessages(int code, WPARAM wParam, LPARAM lParam) {
 // a label already shows must not touch it. And a label takes the presses on
 // it (a plain static passes them to the window below, the gadget).
 TEST(WindowSystem, TheLabelsTakeTheirPressesAndRepaintOnlyWhenTheirTextChanges) {
-    win32::Win32Form form(frmMainLayout());
+    testing::FakeRuntime runtime;
+    win32::Win32Form form(frmMainLayout(), runtime);
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
     form.Create();
     ::ShowWindow(form.Hwnd(), SW_SHOWNA);

@@ -7,17 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "platform/win32/win32_text.h"
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                        0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                          nullptr);
-    return out;
-}
+namespace {
 
 std::string Json(const std::string& text) {
     std::string out = "\"";
@@ -42,13 +34,13 @@ std::string Text(HWND window) {
     wchar_t buffer[4096] = {};
     ::SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
                           2000, nullptr);
-    return Utf8(buffer);
+    return tw::win32::Narrow(buffer);
 }
 
 std::string ClassOf(HWND window) {
     wchar_t name[256] = {};
     ::GetClassNameW(window, name, 256);
-    return Utf8(name);
+    return tw::win32::Narrow(name);
 }
 
 std::string Describe(HWND window, HWND relativeTo) {

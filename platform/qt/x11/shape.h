@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/region.h"
+#include "platform/portable/region.h"
 
 namespace tw::qt::x11 {
 

@@ -1,6 +1,6 @@
 // A window's layout as plain data: what the runtime builds a window from.
-// Lengths are pixels at 96 dots per inch; the runtime keeps them as pixels on
-// every screen scale, so the picture is always drawn one to one.
+// Lengths are pixels at 96 dots per inch; the adapters scale them, the
+// picture and its outline to the display scale (pixel_scale.h).
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture.h"
+#include "platform/portable/picture.h"
 
 namespace tw {
 
@@ -16,6 +16,8 @@ namespace tw {
 // system colour table (0x80000000 | index); others are 0x00BBGGRR.
 inline constexpr Colour kSystemColourFlag = 0x80000000u;
 inline constexpr Colour kColourHighlightText = kSystemColourFlag | 14u;
+
+constexpr int SystemColourIndex(Colour colour) { return static_cast<int>(colour & 0xFFu); }
 
 struct FontLayout {
     std::string face;       // preferred face
@@ -73,7 +75,7 @@ struct FormLayout {
     bool topmost = false;
     bool centreOnScreen = true;  // else at the screen's top left corner
     Colour backColour = kColourHighlightText;
-    std::span<const std::uint8_t> pictureBmp;  // drawn unscaled at (0, 0)
+    std::span<const std::uint8_t> pictureBmp;  // drawn at (0, 0), at the display scale
     std::span<const std::uint8_t> iconIco;
     FontLayout font;
     // Controls, each kind in the order the runtime creates them.

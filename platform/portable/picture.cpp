@@ -1,10 +1,11 @@
-#include "platform/picture.h"
+#include "platform/portable/picture.h"
 
 #include <cstdlib>
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/byte_order.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {
@@ -16,20 +17,6 @@ constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
 
 [[noreturn]] void ThrowInvalidPicture() {
     throw RuntimeError(err::kInvalidPicture, "", std::string(ClassicDescription(err::kInvalidPicture)));
-}
-
-std::uint16_t GetU16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t GetU32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-std::int32_t GetI32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::int32_t>(GetU32(b, at));
 }
 
 }  // namespace
@@ -47,13 +34,13 @@ Bitmap Bitmap::FromBmp(std::span<const std::uint8_t> bytes) {
     if (size < kFileHeaderSize + kInfoHeaderSize) ThrowInvalidPicture();
     if (bytes[0] != 'B' || bytes[1] != 'M') ThrowInvalidPicture();
 
-    const std::uint64_t offBits = GetU32(bytes, 10);
-    const std::uint64_t infoSize = GetU32(bytes, 14);
-    const std::int32_t width = GetI32(bytes, 18);
-    const std::int32_t rawHeight = GetI32(bytes, 22);
-    const std::uint16_t planes = GetU16(bytes, 26);
-    const std::uint16_t bitCount = GetU16(bytes, 28);
-    const std::uint32_t compression = GetU32(bytes, 30);
+    const std::uint64_t offBits = ReadU32Le(bytes.data() + 10);
+    const std::uint64_t infoSize = ReadU32Le(bytes.data() + 14);
+    const std::int32_t width = ReadI32Le(bytes.data() + 18);
+    const std::int32_t rawHeight = ReadI32Le(bytes.data() + 22);
+    const std::uint16_t planes = ReadU16Le(bytes.data() + 26);
+    const std::uint16_t bitCount = ReadU16Le(bytes.data() + 28);
+    const std::uint32_t compression = ReadU32Le(bytes.data() + 30);
 
     if (infoSize < kInfoHeaderSize || kFileHeaderSize + infoSize > size) ThrowInvalidPicture();
     if (offBits < kFileHeaderSize + infoSize || offBits > size) ThrowInvalidPicture();

@@ -13,9 +13,13 @@ namespace tw {
 // 0x00BBGGRR, red in the low byte, as the Windows graphics interface has it.
 using Colour = std::uint32_t;
 
-// A read-only view of decoded pixels, top-down. Pixel() is a plain indexed
-// load so the scan's inner loop stays a pointer walk; callers keep x and y
-// inside Width() x Height().
+// The same colour as 0x00RRGGBB, the order of a Qt QRgb and of a 32-bit
+// Windows DIB pixel.
+constexpr std::uint32_t ToXrgb(Colour c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }
+
+// A read-only view of decoded pixels, top-down, a row at a time: the scan
+// walks each row as a plain pointer. Callers keep y inside Height() and read
+// no more than Width() pixels of a row.
 class PixelSource {
 public:
     PixelSource() = default;
@@ -26,9 +30,6 @@ public:
     std::int32_t Height() const { return height_; }
     const Colour* Row(std::int32_t y) const {
         return pixels_ + static_cast<std::size_t>(y) * stride_;
-    }
-    Colour Pixel(std::int32_t x, std::int32_t y) const {
-        return Row(y)[static_cast<std::size_t>(x)];
     }
 
 private:
@@ -79,7 +80,6 @@ public:
         if (!bitmap_) return PixelSource{};
         return bitmap_->Pixels();
     }
-    const Bitmap* GetBitmap() const { return bitmap_.get(); }
 
 private:
     std::shared_ptr<const Bitmap> bitmap_;

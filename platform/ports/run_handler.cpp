@@ -1,6 +1,6 @@
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/ui.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
+#include "platform/ports/ui.h"
 
 namespace tw {
 

@@ -1,11 +1,11 @@
-#include "platform/pixel_scale.h"
+#include "platform/portable/pixel_scale.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {

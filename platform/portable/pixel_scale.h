@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "platform/picture.h"
-#include "platform/region.h"
+#include "platform/portable/picture.h"
+#include "platform/portable/region.h"
 
 namespace tw {
 

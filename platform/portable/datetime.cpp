@@ -1,10 +1,10 @@
-#include "platform/datetime.h"
+#include "platform/portable/datetime.h"
 
 #include <charconv>
 #include <cstdio>
 #include <ctime>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 
 namespace tw {
 namespace {

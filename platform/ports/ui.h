@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/layout.h"
-#include "platform/picture.h"
-#include "platform/window_system.h"
+#include "platform/portable/layout.h"
+#include "platform/portable/picture.h"
+#include "platform/ports/window_system.h"
 
 namespace tw {
 
@@ -41,6 +41,16 @@ public:
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbInformation = 64;
 
+// Form_MouseDown's Button; other buttons raise no event.
+inline constexpr std::int16_t vbLeftButton = 1;
+inline constexpr std::int16_t vbRightButton = 2;
+inline constexpr std::int16_t vbMiddleButton = 4;
+
+// Form_MouseDown's Shift: the modifier keys held, together.
+inline constexpr std::int16_t vbShiftMask = 1;
+inline constexpr std::int16_t vbCtrlMask = 2;
+inline constexpr std::int16_t vbAltMask = 4;
+
 class UiRuntime {
 public:
     virtual ~UiRuntime() = default;
@@ -55,7 +65,7 @@ class FormHandlers {
 public:
     virtual ~FormHandlers() = default;
     virtual void Form_Load() {}
-    // Button: 1 left, 2 right, 4 middle. X, Y in twips.
+    // X, Y in twips; desktop_rules.h says how an adapter makes all four.
     virtual void Form_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y) {
         (void)Button, (void)Shift, (void)X, (void)Y;
     }
@@ -65,17 +75,9 @@ public:
 
 using HandlersFactory = std::function<std::unique_ptr<FormHandlers>(Form&, UiRuntime&)>;
 
-// Runs the program: builds the window hidden, raises load, shows it, then
-// delivers events until End(). Returns the process exit status.
-int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers);
-
 // Runs one handler as the runtime does: an error that escapes it is shown as
 // RuntimeErrorPrompt() in a message box, then the program ends with status 1.
 // No exception ever leaves this function.
 void RunHandler(UiRuntime& runtime, const std::function<void()>& handler) noexcept;
-
-// Ticks are never delivered closer together than this, whatever the layout
-// asks: the Windows window system clamps a 1 ms timer the same way.
-inline constexpr int kMinTimerPeriodMs = 10;
 
 }  // namespace tw

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/region.h"
+#include "platform/portable/region.h"
 
 namespace tw {
 
@@ -31,8 +31,5 @@ public:
     virtual std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message,
                                        std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
-
-// The desktop's window system, provided by the platform adapter.
-WindowSystem& DesktopWindowSystem();
 
 }  // namespace tw

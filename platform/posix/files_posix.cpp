@@ -10,9 +10,10 @@
 #include <cstring>
 #include <fstream>
 #include <string_view>
+#include <utility>
 
-#include "platform/errors.h"
-#include "platform/files.h"
+#include "platform/portable/errors.h"
+#include "platform/ports/adapter_hooks.h"
 
 namespace tw::files {
 namespace {
@@ -36,29 +37,17 @@ bool IsFolder(const std::string& path) {
 
 // The one place where an operating-system failure becomes a classic number.
 std::int32_t ClassicNumberForErrno(int error, const std::string& name) {
-    switch (error) {
-    case ENOENT:
-        // The runtime tells a missing file from a missing folder on its path.
-        return IsFolder(ParentFolder(name)) ? err::kFileNotFound : err::kPathNotFound;
-    case ENOTDIR:
-        return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::kPermissionDenied;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-        return err::kBadFileNameOrNumber;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return err::kDiskFull;
-    case EIO:
-        return err::kDeviceIoError;
-    default:
-        return err::kPathFileAccessError;
+    // The runtime tells a missing file from a missing folder on its path.
+    if (error == ENOENT) return IsFolder(ParentFolder(name)) ? err::kFileNotFound : err::kPathNotFound;
+    static constexpr std::pair<int, std::int32_t> kNumbers[] = {
+        {ENOTDIR, err::kPathNotFound}, {EIO, err::kDeviceIoError},
+        {EACCES, err::kPermissionDenied}, {EPERM, err::kPermissionDenied}, {EROFS, err::kPermissionDenied},
+        {ENAMETOOLONG, err::kBadFileNameOrNumber}, {EINVAL, err::kBadFileNameOrNumber}, {EILSEQ, err::kBadFileNameOrNumber},
+        {ENOSPC, err::kDiskFull}, {EDQUOT, err::kDiskFull}, {EFBIG, err::kDiskFull}};
+    for (const auto& [code, number] : kNumbers) {
+        if (code == error) return number;
     }
+    return err::kPathFileAccessError;
 }
 
 [[noreturn]] void ThrowForErrno(int error, const std::string& name) {

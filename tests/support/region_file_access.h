@@ -6,8 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
+#include "tests/support/fakes.h"
 
 namespace tw {
 
@@ -25,14 +26,11 @@ public:
 
 namespace testing {
 
-class NoWindowSystem final : public WindowSystem {
-public:
-    void SetWindowRgn(WindowHandle, RegionHandle, bool) override {}
-    void ReleaseCapture() override {}
-    std::intptr_t SendMessageA(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {
-        return 0;
-    }
-};
+// Three bands; the middle one has two rectangles.
+inline Region SeveralBands() {
+    const Rect rects[] = {{2, 0, 8, 2}, {0, 2, 3, 5}, {5, 2, 10, 5}, {1, 5, 9, 6}};
+    return Region::FromRects(rects);
+}
 
 struct LoadOutcome {
     std::optional<RuntimeError> error;
@@ -40,7 +38,7 @@ struct LoadOutcome {
 };
 
 inline LoadOutcome LoadRegionFile(const std::string& fileName) {
-    NoWindowSystem windows;
+    FakeWindowSystem windows;
     clsTransForm shaper(windows);
     LoadOutcome outcome;
     try {
@@ -53,7 +51,7 @@ inline LoadOutcome LoadRegionFile(const std::string& fileName) {
 
 // Saves a copy of held (nothing held when null); the error, if any.
 inline std::optional<RuntimeError> SaveRegionFile(const Region* held, const std::string& fileName) {
-    NoWindowSystem windows;
+    FakeWindowSystem windows;
     clsTransForm shaper(windows);
     if (held) RegionFileAccess::Hold(shaper, std::make_unique<Region>(*held));
     try {

@@ -1,4 +1,17 @@
-#include "platform/region.h"
+// The region engine. Which algorithm runs when:
+//  - FromRects, and the RGNDATA decoder: rectangles that are already in the
+//    canonical form (all GDI ever writes) are taken as they are after one
+//    check; any others are united by the edge sweep, which the decoder
+//    refuses to start when it would cost more than kMaxDecodeSweepWork.
+//  - Subtract(Rect), the colour-key scan's every step: a band wholly inside
+//    the rectangle's rows is cut in place; otherwise only the bands the
+//    rectangle crosses are rebuilt, split in rows where it covers them in part.
+//  - Subtract(Region) with more than one rectangle: the edge sweep, over both
+//    regions' bands at once.
+// The edge sweep walks down the distinct tops and bottoms; each strip between
+// two of them becomes one band, merged with the band above when they touch
+// and have the same spans.
+#include "platform/portable/region.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,6 +20,8 @@
 #include <limits>
 #include <optional>
 #include <utility>
+
+#include "platform/portable/byte_order.h"
 
 namespace tw {
 namespace {
@@ -370,33 +385,41 @@ void JoinSpans(std::vector<Span>& sorted) {
     sorted.resize(w);
 }
 
-// The union by a sweep down the distinct edges, keeping the rectangles that
-// cover the current strip; each strip's spans are joined into a band.
+// The edge sweep: spansOf(top, spans) fills the spans of the strip from one
+// edge to the next, and returns false when no strip further down holds any.
+template <class SpansOf>
+RectVec SweepStrips(const std::vector<std::int32_t>& edges, std::size_t expectedRects, SpansOf spansOf) {
+    RectVec out;
+    out.reserve(expectedRects);
+    BandWriter writer(out);
+    std::vector<Span> spans;
+    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+        spans.clear();
+        if (!spansOf(edges[e], spans)) break;
+        writer.Add(edges[e], edges[e + 1], spans);
+    }
+    return out;
+}
+
+// The union: the sweep keeps the rectangles that cover the current strip and
+// joins their spans.
 RectVec SweepUnion(RectVec input, const std::vector<std::int32_t>& edges) {
     std::sort(input.begin(), input.end(), [](const Rect& a, const Rect& b) {
         return a.top != b.top ? a.top < b.top : a.left < b.left;
     });
-    RectVec out;
-    out.reserve(input.size());
-    BandWriter writer(out);
     RectVec active;
-    std::vector<Span> spans;
     const auto byLeft = [](const Span& a, const Span& b) { return a.left < b.left; };
     std::size_t next = 0;
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t y0 = edges[e];
-        const std::int32_t y1 = edges[e + 1];
+    RectVec out = SweepStrips(edges, input.size(), [&](std::int32_t y0, std::vector<Span>& spans) {
         std::erase_if(active, [y0](const Rect& r) { return r.bottom <= y0; });
         while (next < input.size() && input[next].top <= y0) active.push_back(input[next++]);
-        if (active.empty()) continue;
-        spans.clear();
         for (const Rect& r : active) spans.push_back(Span{r.left, r.right});
         if (!std::is_sorted(spans.begin(), spans.end(), byLeft)) {
             std::sort(spans.begin(), spans.end(), byLeft);
         }
         JoinSpans(spans);
-        writer.Add(y0, y1, spans);
-    }
+        return true;
+    });
     out.shrink_to_fit();
     return out;
 }
@@ -416,22 +439,6 @@ void SubtractSpans(std::span<const Rect> a, std::span<const Rect> b, std::vector
         if (cur < ar.right) out.push_back(Span{cur, ar.right});
     }
 }
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-void PutI32(std::uint8_t* p, std::int32_t v) { PutU32(p, static_cast<std::uint32_t>(v)); }
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::int32_t GetI32(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32(p)); }
 
 }  // namespace
 
@@ -512,25 +519,19 @@ void Region::Subtract(const Region& other) {
     }
     const std::vector<std::int32_t> edges = DistinctEdges({rects_, other.rects_});
 
-    // Walk both band lists down the distinct edges; in each strip this
-    // region's spans minus the other's make one band.
+    // Both band lists walked down together; in each strip this region's
+    // spans minus the other's.
     const RectVec& a = rects_;
     const RectVec& b = other.rects_;
     const auto bandEnd = [](const Region& r, std::size_t band) {
         return band + 1 < r.bands_.size() ? r.bands_[band + 1] : r.rects_.size();
     };
-    RectVec out;
-    out.reserve(a.size());
-    BandWriter writer(out);
-    std::vector<Span> spans;
     std::size_t ia = 0;
     std::size_t ib = 0;
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t y0 = edges[e];
-        const std::int32_t y1 = edges[e + 1];
+    RectVec out = SweepStrips(edges, a.size(), [&](std::int32_t y0, std::vector<Span>& spans) {
         while (ia < bands_.size() && a[bands_[ia]].bottom <= y0) ++ia;
-        if (ia >= bands_.size()) break;
-        if (a[bands_[ia]].top > y0) continue;
+        if (ia >= bands_.size()) return false;
+        if (a[bands_[ia]].top > y0) return true;
         while (ib < other.bands_.size() && b[other.bands_[ib]].bottom <= y0) ++ib;
         const std::span<const Rect> bandA(a.data() + bands_[ia], bandEnd(*this, ia) - bands_[ia]);
         std::span<const Rect> bandB;
@@ -538,8 +539,8 @@ void Region::Subtract(const Region& other) {
             bandB = {b.data() + other.bands_[ib], bandEnd(other, ib) - other.bands_[ib]};
         }
         SubtractSpans(bandA, bandB, spans);
-        writer.Add(y0, y1, spans);
-    }
+        return true;
+    });
     rects_ = std::move(out);
     RebuildBands(rects_, bands_);
     TW_CHECK_CANONICAL(*this);
@@ -605,20 +606,20 @@ std::uint32_t GetRegionData(const Region* region, std::uint32_t size, std::uint8
     if (size < needed) return 0;
 
     const Rect bound = region->Bounds();
-    PutU32(buffer + 0, static_cast<std::uint32_t>(kRgnDataHeaderSize));
-    PutU32(buffer + 4, 1);  // RDH_RECTANGLES
-    PutU32(buffer + 8, static_cast<std::uint32_t>(rects.size()));
-    PutU32(buffer + 12, static_cast<std::uint32_t>(rects.size() * kRgnDataRectSize));
-    PutI32(buffer + 16, bound.left);
-    PutI32(buffer + 20, bound.top);
-    PutI32(buffer + 24, bound.right);
-    PutI32(buffer + 28, bound.bottom);
+    WriteU32Le(buffer + 0, static_cast<std::uint32_t>(kRgnDataHeaderSize));
+    WriteU32Le(buffer + 4, 1);  // RDH_RECTANGLES
+    WriteU32Le(buffer + 8, static_cast<std::uint32_t>(rects.size()));
+    WriteU32Le(buffer + 12, static_cast<std::uint32_t>(rects.size() * kRgnDataRectSize));
+    WriteI32Le(buffer + 16, bound.left);
+    WriteI32Le(buffer + 20, bound.top);
+    WriteI32Le(buffer + 24, bound.right);
+    WriteI32Le(buffer + 28, bound.bottom);
     std::uint8_t* p = buffer + kRgnDataHeaderSize;
     for (const Rect& r : rects) {
-        PutI32(p + 0, r.left);
-        PutI32(p + 4, r.top);
-        PutI32(p + 8, r.right);
-        PutI32(p + 12, r.bottom);
+        WriteI32Le(p + 0, r.left);
+        WriteI32Le(p + 4, r.top);
+        WriteI32Le(p + 8, r.right);
+        WriteI32Le(p + 12, r.bottom);
         p += kRgnDataRectSize;
     }
     return static_cast<std::uint32_t>(needed);
@@ -634,15 +635,15 @@ std::vector<std::uint8_t> EncodeRegionData(const Region& region) {
 RegionHandle ExtCreateRegion(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < kRgnDataHeaderSize || bytes.size() > kMaxRgnDataBytes) return nullptr;
     const std::uint8_t* p = bytes.data();
-    if (GetU32(p) != kRgnDataHeaderSize) return nullptr;
-    const std::uint64_t count = GetU32(p + 8);
+    if (ReadU32Le(p) != kRgnDataHeaderSize) return nullptr;
+    const std::uint64_t count = ReadU32Le(p + 8);
     if (bytes.size() < kRgnDataHeaderSize + count * kRgnDataRectSize) return nullptr;
 
     RectVec rects;
     rects.reserve(static_cast<std::size_t>(count));  // bounded by the bytes checked above
     p += kRgnDataHeaderSize;
     for (std::uint64_t i = 0; i < count; ++i, p += kRgnDataRectSize) {
-        const Rect r{GetI32(p), GetI32(p + 4), GetI32(p + 8), GetI32(p + 12)};
+        const Rect r{ReadI32Le(p), ReadI32Le(p + 4), ReadI32Le(p + 8), ReadI32Le(p + 12)};
         if (!IsEmptyRect(r)) rects.push_back(r);
     }
     // Windows itself only ever writes canonical data. Anything else is united
