@@ -7,8 +7,12 @@
 //    the display scale without blending colours; timers, labels, the menu.
 //  - WindowSystem (qt_window_system.h): the outline, the capture, the
 //    caption drag as the desktop's own move.
-//  - What Qt does not offer on X11 (x11_window.h): the shape in device
-//    pixels, the window manager's move or our own, Qt's position kept true.
+//  - What Qt does not offer on X11 (x11/): the xcb helpers (xcb.h), the
+//    shape in device pixels (shape.h), the window manager's move or our own
+//    (moves.h), Qt's position kept true (position_keeper.h), and no taskbar
+//    entry, no shadow and placement to the device pixel (hints.h).
+//  - A plain message where there is no display, before Qt starts
+//    (display_check.h).
 // What it cannot do:
 //  - Place the window first anywhere but on the primary screen.
 //  - Show a system colour other than the highlighted-text one (from Qt's
@@ -17,8 +21,11 @@
 //    the outline is clipped there (nothing of the window lies beyond).
 //  - On Wayland, decide anything the compositor decides: where the window
 //    first appears, whether a drag moves it (where refused, it stays), and
-//    whether it gets a taskbar entry. Wayland has no window shapes: the
-//    outline is the input region, and the frame is transparent outside it.
+//    whether it gets a taskbar entry, and whether a click on the cut-out
+//    reaches the window below (sway's does not). Wayland has no window
+//    shapes: the outline is the input region, and the frame is transparent
+//    outside it. Where Qt draws the title bar (GNOME), Qt 6.4 gives the
+//    About box minimise and maximise buttons whatever its flags say.
 #pragma once
 
 #include <QPointer>
