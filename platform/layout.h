@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/picture.h"
+#include "platform/renditions.h"
 
 namespace tw {
 
@@ -74,6 +75,7 @@ struct FormLayout {
     bool centreOnScreen = true;  // else at the screen's top left corner
     Colour backColour = kColourHighlightText;
     std::span<const std::uint8_t> pictureBmp;  // drawn unscaled at (0, 0)
+    std::span<const PictureRendition> pictureRenditions;  // the picture drawn larger
     std::span<const std::uint8_t> iconIco;
     FontLayout font;
     // Controls, each kind in the order the runtime creates them.

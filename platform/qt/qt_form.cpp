@@ -13,9 +13,12 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 #include "platform/errors.h"
 #include "platform/qt/x11_window.h"
+#include "platform/renditions.h"
 
 namespace tw::qt {
 namespace {
@@ -40,17 +43,41 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
     return std::make_shared<const Bitmap>(Bitmap::FromBmp(bmp));
 }
 
+// A rendition Qt cannot read leaves the picture enlarged as it always was.
+std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
+    QImage image;
+    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+        !image.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"))
+        return std::nullopt;
+    image = image.convertToFormat(QImage::Format_RGB32);
+    std::vector<Colour> pixels;
+    pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            pixels.push_back(static_cast<Colour>(qRed(line[x]) | (qGreen(line[x]) << 8) | (qBlue(line[x]) << 16)));
+    }
+    return Bitmap(image.width(), image.height(), std::move(pixels));
+}
+
+Bitmap ShownPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale) {
+    const PictureRendition* best = BestRendition(renditions, scale);
+    const std::optional<Bitmap> drawn = best != nullptr ? DecodePng(best->png) : std::nullopt;
+    return ScalePicture(picture, drawn ? &*drawn : nullptr, best != nullptr ? best->scale : 1.0, scale);
+}
+
 QRgb ToQRgb(Colour c) {
     return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
 }
 
 // The frame in device pixels: background, then the picture scaled by the
 // same mapping as the outline; with a clip, only what lies inside it.
-QImage BuildFrame(const Bitmap* picture, QColor background, PixelScale scale, QSize size, const Region* clip) {
+QImage BuildFrame(const Bitmap* picture, std::span<const PictureRendition> renditions, QColor background,
+                  PixelScale scale, QSize size, const Region* clip) {
     QImage frame(size, QImage::Format_ARGB32_Premultiplied);
     frame.fill(background);
     if (picture != nullptr) {
-        const Bitmap scaled = ScaleBitmap(*picture, scale);
+        const Bitmap scaled = ShownPicture(*picture, renditions, scale);
         const int w = std::min(scaled.Width(), size.width());
         for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
             auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
@@ -151,7 +178,8 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     : runtime_(runtime),
       centreOnScreen_(layout.centreOnScreen),
       bitmap_(DecodePicture(layout.pictureBmp)),
-      picture_(bitmap_) {
+      picture_(bitmap_),
+      renditions_(layout.pictureRenditions) {
     setObjectName(QString::fromStdString(layout.name));
     background_ = ToQColor(layout.backColour);
 
@@ -219,7 +247,7 @@ void QtForm::Rescale(PixelScale scale) {
     deviceOutline_ = outline_ ? ScaleRegion(*outline_, scale_) : Region();
     const QSize size(scale_.Edge(width()), scale_.Edge(height()));
     const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
-    frame_ = BuildFrame(bitmap_.get(), background_, scale_, size, clip);
+    frame_ = BuildFrame(bitmap_.get(), renditions_, background_, scale_, size, clip);
     ApplyOutline();
 }
 

@@ -76,6 +76,7 @@ private:
     bool centreOnScreen_;
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
+    std::span<const PictureRendition> renditions_;
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;
