@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
 with Xft.dpi 192 and 144): a window of the layout's size times the scale, cut
-to the picture's outline scaled without blending, the captions read as at
+to the picture's outline scaled without blending, the ornament close to the
+face drawn at that scale (also at 125, 175 and 300 %), the captions read as at
 100 %, the hole still clicking through, a drag moving the window by exactly
 the pointer's motion, and the About box over the gadget, also when the
 gadget stands in a corner of the screen.  A QT_SCALE_FACTOR the program
@@ -14,10 +15,10 @@ Usage: test_display_scale.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import (SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test, wait_until,
-                     window_size)
-from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
-                           drag_back, on_screen)
+from desktop import (FACE_LIMITS, SCREEN_H, SCREEN_W, WHITE, Desktop, load_picture, run_test,
+                     wait_until, window_size)
+from gadget_checks import (about_box_placement, check_about_over_gadget, check_face, check_shape,
+                           drag_away, drag_back, face_table, on_screen)
 from test_gadget import QtGadget, check_hole, start
 
 SCALES = (2.0, 1.5)
@@ -55,16 +56,20 @@ def check_unusable_factors(checks, desktop, program, picture):
         app.stop()
 
 
-def check_scale(checks, program, picture, scale):
+def check_scale(checks, program, picture, scale, figures):
     checks.prefix = "%d %%: " % round(scale * 100)
     with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
         gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
         if not gadget:
             return
+        check_shape(checks, desktop, gadget, picture)
+        check_face(checks, gadget, picture, os.path.join(os.path.dirname(program), "e2e-faces"), figures)
+        if scale not in SCALES:
+            gadget.app.stop()
+            return
         captions = wait_until(lambda: (lambda c: c if c == CAPTIONS else None)(gadget.app.captions()), 6, 0.1)
         checks.equal("the captions read through the accessible tree", captions or gadget.app.captions(),
                      CAPTIONS)
-        check_shape(checks, desktop, gadget, picture)
         check_area(checks, desktop, gadget, picture)
         check_hole(checks, desktop, gadget, picture)
         before, _ = drag_away(checks, desktop, gadget)
@@ -79,8 +84,10 @@ def check_scale(checks, program, picture, scale):
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     picture = load_picture()
-    for scale in SCALES:
-        check_scale(checks, program, picture, scale)
+    figures = {}
+    for scale in sorted(set(SCALES) | set(FACE_LIMITS)):
+        check_scale(checks, program, picture, scale, figures)
+    print(face_table(figures))
 
 
 if __name__ == "__main__":
