@@ -140,4 +140,11 @@ Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double rendi
                   std::move(pixels));
 }
 
+Bitmap ShowPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale,
+                   PngDecoder decode) {
+    const PictureRendition* best = BestRendition(renditions, scale);
+    const std::optional<Bitmap> drawn = best != nullptr ? decode(best->png) : std::nullopt;
+    return ScalePicture(picture, drawn ? &*drawn : nullptr, best != nullptr ? best->scale : 1.0, scale);
+}
+
 }  // namespace tw

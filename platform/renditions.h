@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "platform/picture.h"
@@ -32,5 +33,13 @@ Bitmap ResampleBitmap(const Bitmap& source, double sourceScale, PixelScale scale
 // outline stays the picture's; without a rendition, or with one of the wrong
 // size, the picture through ScaleBitmap.
 Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double renditionScale, PixelScale scale);
+
+// The adapter's PNG reader: nullopt for anything it cannot read.
+using PngDecoder = std::optional<Bitmap> (*)(std::span<const std::uint8_t> png);
+
+// ScalePicture with the best rendition for the scale, decoded by `decode`;
+// one that does not decode leaves the picture enlarged as ScaleBitmap does.
+Bitmap ShowPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale,
+                   PngDecoder decode);
 
 }  // namespace tw

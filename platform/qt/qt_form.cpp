@@ -60,12 +60,6 @@ std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
     return Bitmap(image.width(), image.height(), std::move(pixels));
 }
 
-Bitmap ShownPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale) {
-    const PictureRendition* best = BestRendition(renditions, scale);
-    const std::optional<Bitmap> drawn = best != nullptr ? DecodePng(best->png) : std::nullopt;
-    return ScalePicture(picture, drawn ? &*drawn : nullptr, best != nullptr ? best->scale : 1.0, scale);
-}
-
 QRgb ToQRgb(Colour c) {
     return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
 }
@@ -77,7 +71,7 @@ QImage BuildFrame(const Bitmap* picture, std::span<const PictureRendition> rendi
     QImage frame(size, QImage::Format_ARGB32_Premultiplied);
     frame.fill(background);
     if (picture != nullptr) {
-        const Bitmap scaled = ShownPicture(*picture, renditions, scale);
+        const Bitmap scaled = ShowPicture(*picture, renditions, scale, DecodePng);
         const int w = std::min(scaled.Width(), size.width());
         for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
             auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/renditions.h"
+#include "platform/win32/wic_png.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/window_region.h"
 
@@ -286,7 +288,7 @@ void Win32Form::Rescale(PixelScale scale) {
     pictureBitmap_ = UniqueBitmap();
     pictureSize_ = SIZE{};
     if (bitmap_) {
-        const Bitmap scaled = ScaleBitmap(*bitmap_, scale_);
+        const Bitmap scaled = ShowPicture(*bitmap_, layout_.pictureRenditions, scale_, DecodePng);
         pictureBitmap_ = MakePictureBitmap(scaled);
         pictureSize_ = SIZE{scaled.Width(), scaled.Height()};
     }

@@ -55,13 +55,21 @@ TEST(ShownPicture, AtItsOwnScaleIsTheRenditionItself) {
         for (std::int32_t x = 0; x < rendition.Width(); ++x) ASSERT_EQ(shown.Pixel(x, y), rendition.Pixel(x, y));
 }
 
-TEST(ShownPicture, ARenditionOfTheWrongSizeLeavesThePictureEnlarged) {
-    const Bitmap wrong = ScaleBitmap(ShippedPicture(), PixelScale(1.9));
-    const Bitmap shown = ScalePicture(ShippedPicture(), &wrong, 2.0, PixelScale(1.5));
+TEST(ShownPicture, ARenditionThatCannotBeShownLeavesThePictureEnlarged) {
+    static const std::uint8_t bytes[] = {0x89, 'P', 'N', 'G'};
+    const PictureRendition renditions[] = {{2.0, bytes}};
+    const PngDecoder decoders[] = {
+        [](std::span<const std::uint8_t>) -> std::optional<Bitmap> { return std::nullopt; },
+        [](std::span<const std::uint8_t>) -> std::optional<Bitmap> {
+            return ScaleBitmap(ShippedPicture(), PixelScale(1.9));
+        }};
     const Bitmap enlarged = ScaleBitmap(ShippedPicture(), PixelScale(1.5));
-    ASSERT_EQ(shown.Width(), enlarged.Width());
-    for (std::int32_t y = 0; y < shown.Height(); ++y)
-        for (std::int32_t x = 0; x < shown.Width(); ++x) ASSERT_EQ(shown.Pixel(x, y), enlarged.Pixel(x, y));
+    for (const PngDecoder decode : decoders) {
+        const Bitmap shown = ShowPicture(ShippedPicture(), renditions, PixelScale(1.5), decode);
+        ASSERT_EQ(shown.Width(), enlarged.Width());
+        for (std::int32_t y = 0; y < shown.Height(); ++y)
+            for (std::int32_t x = 0; x < shown.Width(); ++x) ASSERT_EQ(shown.Pixel(x, y), enlarged.Pixel(x, y));
+    }
 }
 
 TEST(Resample, AveragesAreasWhenShrinkingAndBlendsWhenEnlarging) {
