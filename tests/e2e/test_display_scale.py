@@ -7,7 +7,8 @@ face drawn at that scale (also at 125, 175 and 300 %), the captions read as at
 the pointer's motion, and the About box over the gadget, also when the
 gadget stands in a corner of the screen.  A QT_SCALE_FACTOR the program
 cannot honour (zero, not a number, or too large for the screen) leaves it at
-the desktop's scale.
+the desktop's scale.  With TW_SAVE_SCREENSHOT_200=<png> it also saves the
+README's screenshot at 200 %.
 
 Usage: test_display_scale.py PATH_TO_TALLOWIND
 """
@@ -19,6 +20,7 @@ from desktop import (FACE_LIMITS, SCREEN_H, SCREEN_W, WHITE, Desktop, load_pictu
                      wait_until, window_size)
 from gadget_checks import (about_box_placement, check_about_over_gadget, check_face, check_shape,
                            drag_away, drag_back, face_table, on_screen)
+from test_countdown_window import save_readme_screenshot
 from test_gadget import QtGadget, check_hole, start
 
 SCALES = (2.0, 1.5)
@@ -79,6 +81,10 @@ def check_scale(checks, program, picture, scale, figures):
         gadget.app.stop()
         if scale == SCALES[0]:
             check_unusable_factors(checks, desktop, program, picture)
+            target = os.environ.get("TW_SAVE_SCREENSHOT_200")
+            if target:
+                checks.check("README screenshot at 200 % saved to " + target,
+                             save_readme_screenshot(desktop, program, target))
 
 
 def main(checks):
