@@ -66,12 +66,11 @@ QRgb ToQRgb(Colour c) {
 
 // The frame in device pixels: background, then the picture scaled by the
 // same mapping as the outline; with a clip, only what lies inside it.
-QImage BuildFrame(const Bitmap* picture, std::span<const PictureRendition> renditions, QColor background,
-                  PixelScale scale, QSize size, const Region* clip) {
+QImage BuildFrame(const Bitmap* scaledPicture, QColor background, PixelScale scale, QSize size, const Region* clip) {
     QImage frame(size, QImage::Format_ARGB32_Premultiplied);
     frame.fill(background);
-    if (picture != nullptr) {
-        const Bitmap scaled = ShowPicture(*picture, renditions, scale, DecodePng);
+    if (scaledPicture != nullptr) {
+        const Bitmap& scaled = *scaledPicture;
         const int w = std::min(scaled.Width(), size.width());
         for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
             auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
@@ -241,7 +240,12 @@ void QtForm::Rescale(PixelScale scale) {
     deviceOutline_ = outline_ ? ScaleRegion(*outline_, scale_) : Region();
     const QSize size(scale_.Edge(width()), scale_.Edge(height()));
     const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
-    frame_ = BuildFrame(bitmap_.get(), renditions_, background_, scale_, size, clip);
+    // A new outline at the same scale needs no new resampling.
+    if (bitmap_ && (!shown_ || shownAt_ != scale_)) {
+        shown_ = std::make_shared<const Bitmap>(ShowPicture(*bitmap_, renditions_, scale_, DecodePng));
+        shownAt_ = scale_;
+    }
+    frame_ = BuildFrame(shown_.get(), background_, scale_, size, clip);
     ApplyOutline();
 }
 

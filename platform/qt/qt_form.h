@@ -77,6 +77,8 @@ private:
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
     std::span<const PictureRendition> renditions_;
+    std::shared_ptr<const Bitmap> shown_;  // the picture at shownAt_, in device pixels
+    PixelScale shownAt_;
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;
