@@ -369,7 +369,6 @@ def render_window(canvas=None):
 # The face drawn for high-resolution screens; the program shrinks the nearest
 # larger one to the screen's scale, or enlarges the largest.
 RENDITION_SCALES = (1.5, 2, 3)
-NEAR_WHITE = (254, 254, 254)
 
 
 def edge(x, scale):
@@ -403,7 +402,8 @@ def rendition(scale, canvas, window):
     """The face at a scale with the window's outline: pure white exactly in
     the device blocks of the picture's white pixels. Where the finer drawing
     leaves a drawn block's pixel white (its rim lies inside the coarser
-    outline), the pixel is near-white, the background as the eye sees it."""
+    outline), the pixel takes the picture pixel's colour: the rim looks as it
+    does at 100 %, not as a brighter fringe against a dark desktop."""
     img = draw_at(scale, canvas)
     px, wp = img.load(), window.load()
     columns, rows = source_index(WIN_W, scale), source_index(WIN_H, scale)
@@ -412,7 +412,7 @@ def rendition(scale, canvas, window):
             if wp[sx, sy] == WHITE:
                 px[x, y] = WHITE
             elif px[x, y] == WHITE:
-                px[x, y] = NEAR_WHITE
+                px[x, y] = wp[sx, sy]
     return img
 
 

@@ -10,7 +10,6 @@ namespace tw {
 namespace {
 
 constexpr Colour kWhite = 0x00FFFFFF;
-constexpr Colour kNearWhite = 0x00FEFEFE;
 constexpr std::uint64_t kMaxDevicePixels = std::uint64_t{1} << 28;
 
 struct Tap {
@@ -124,7 +123,8 @@ Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double rendi
     const Bitmap resampled =
         ResampleBitmap(*rendition, renditionScale, scale, scale.Edge(picture.Width()), scale.Edge(picture.Height()));
     // Blending and the finer drawing decide colours; the picture decides
-    // where the outline is, as it does for the window's shape.
+    // where the outline is, as it does for the window's shape, and lends its
+    // own colour where the finer drawing left a pixel inside it white.
     const std::vector<std::int32_t> columns = SourceIndex(picture.Width(), scale);
     const std::vector<std::int32_t> rows = SourceIndex(picture.Height(), scale);
     std::vector<Colour> pixels;
@@ -132,8 +132,8 @@ Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double rendi
     for (std::size_t y = 0; y < rows.size(); ++y) {
         for (std::size_t x = 0; x < columns.size(); ++x) {
             const Colour c = resampled.Pixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
-            const bool cut = picture.Pixel(columns[x], rows[y]) == kWhite;
-            pixels.push_back(cut ? kWhite : c == kWhite ? kNearWhite : c);
+            const Colour own = picture.Pixel(columns[x], rows[y]);
+            pixels.push_back(own == kWhite ? kWhite : c == kWhite ? own : c);
         }
     }
     return Bitmap(static_cast<std::int32_t>(columns.size()), static_cast<std::int32_t>(rows.size()),
