@@ -473,7 +473,8 @@ class Desktop:
         # A manager may name itself before it is done starting, and a window
         # mapped in between may never be managed: wait until it frames a
         # fresh one (placed by the program, or twm would ask the user).
-        deadline = time.monotonic() + 10
+        # On a machine busy with other builds openbox can take over 10 s.
+        deadline = time.monotonic() + 30
         while True:
             probe = self.root.create_window(0, 0, 10, 10, 0, X.CopyFromParent)
             probe.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.PPosition, x=0, y=0)
