@@ -327,8 +327,8 @@ def text_layers(size):
     ]
 
 
-def render_window():
-    """Return (rgb, coverage): the face on white and the drawing's coverage."""
+def render_canvas():
+    """The face drawn SS pixels to a picture pixel: (on white, coverage)."""
     size = (WIN_W * SS, WIN_H * SS)
     canvas = Image.new("RGBA", size, (0, 0, 0, 0))
     layers = [shadow_layer(size), ball_layer(size)]
@@ -340,8 +340,14 @@ def render_window():
 
     on_white = Image.alpha_composite(Image.new("RGBA", size, WHITE + (255,)),
                                      canvas).convert("RGB")
+    return on_white, canvas.getchannel("A")
+
+
+def render_window(canvas=None):
+    """Return (rgb, coverage): the face on white and the drawing's coverage."""
+    on_white, alpha = canvas or render_canvas()
     rgb = on_white.reduce(SS)
-    coverage = canvas.getchannel("A").reduce(SS)
+    coverage = alpha.reduce(SS)
 
     # A pixel that is mostly drawing must never be taken for background just
     # because its blend rounded to white. Conversely a barely touched pixel
@@ -356,6 +362,77 @@ def render_window():
             elif cov[x, y] < 16 and min(px[x, y]) >= 252:
                 px[x, y] = WHITE
     return rgb, coverage
+
+
+# ------------------------------------------------------ display scales ---
+
+# The face drawn for high-resolution screens; the program shrinks the nearest
+# larger one to the screen's scale, or enlarges the largest.
+RENDITION_SCALES = (1.5, 2, 3)
+
+
+def edge(x, scale):
+    """Where picture edge x lands at a display scale, halves rounded up."""
+    return math.floor(x * scale + 0.5)
+
+
+def mapped_size(scale):
+    return edge(WIN_W, scale), edge(WIN_H, scale)
+
+
+def source_index(count, scale):
+    """For each device column (or row), the picture column it lies in."""
+    return [x for x in range(count) for _ in range(edge(x + 1, scale) - edge(x, scale))]
+
+
+def draw_at(scale, canvas):
+    """The face drawn directly at a display scale: the supersampled canvas
+    area-averaged onto device pixels, device pixel X covering picture
+    coordinates [X / scale, (X + 1) / scale)."""
+    on_white = canvas[0]
+    size = mapped_size(scale)
+    span = (size[0] * SS / scale, size[1] * SS / scale)
+    # The mapped size rounds up past the canvas by at most a pixel: white.
+    padded = Image.new("RGB", (math.ceil(span[0]), math.ceil(span[1])), WHITE)
+    padded.paste(on_white, (0, 0))
+    return padded.resize(size, Image.BOX, box=(0, 0) + span)
+
+
+def rendition(scale, canvas, window):
+    """The face at a scale with the window's outline: pure white exactly in
+    the device blocks of the picture's white pixels. Where the finer drawing
+    leaves a drawn block's pixel white (its rim lies inside the coarser
+    outline), the pixel takes the picture pixel's colour: the rim looks as it
+    does at 100 %, not as a brighter fringe against a dark desktop."""
+    img = draw_at(scale, canvas)
+    px, wp = img.load(), window.load()
+    columns, rows = source_index(WIN_W, scale), source_index(WIN_H, scale)
+    for y, sy in enumerate(rows):
+        for x, sx in enumerate(columns):
+            if wp[sx, sy] == WHITE:
+                px[x, y] = WHITE
+            elif px[x, y] == WHITE:
+                px[x, y] = wp[sx, sy]
+    return img
+
+
+def check_rendition(img, scale, window):
+    errors = []
+    label = f"{round(scale * 100)} % rendition"
+    if img.size != mapped_size(scale):
+        return [f"{label} is {img.size}, expected {mapped_size(scale)}"]
+    px, wp = img.load(), window.load()
+    columns, rows = source_index(WIN_W, scale), source_index(WIN_H, scale)
+    wrong = [(x, y) for y, sy in enumerate(rows) for x, sx in enumerate(columns)
+             if (px[x, y] == WHITE) != (wp[sx, sy] == WHITE)]
+    if wrong:
+        errors.append(f"{label}: white differs from the mapped picture at {wrong[:5]}")
+    for name, (x0, y0, x1, y1) in LABEL_RECTS.items():
+        cells = [px[x, y] for y in range(edge(y0, scale), edge(y1, scale))
+                 for x in range(edge(x0, scale), edge(x1, scale))]
+        if not all(p[0] > p[1] + 60 and p[0] > p[2] + 60 and luminance(p) < 80 for p in cells):
+            errors.append(f"{label}: {name} is not solid dark red")
+    return errors
 
 
 def window_census(img):
@@ -744,8 +821,12 @@ def png_bytes(image):
 
 
 def main():
-    window, coverage = render_window()
+    canvas = render_canvas()
+    window, coverage = render_window(canvas)
     errors, holes = check_window(window, coverage)
+    renditions = {scale: rendition(scale, canvas, window) for scale in RENDITION_SCALES}
+    for scale, img in renditions.items():
+        errors += check_rendition(img, scale, window)
     bmp = bmp_bytes(window)
     if len(bmp) != 113454:
         errors.append(f"window.bmp is {len(bmp)} bytes, expected 113454")
@@ -773,6 +854,8 @@ def main():
     opaque = sum(1 for a in icons[ICON].getchannel("A").getdata() if a >= 128)
     print(f"icon mask: {ICON * ICON - opaque} transparent pixels, {opaque} opaque")
     write(os.path.join(HERE, "window.bmp"), bmp)
+    for scale, img in renditions.items():
+        write(os.path.join(HERE, f"window-{round(scale * 100)}.png"), png_bytes(img))
     write(os.path.join(HERE, "icon.ico"), ico)
     for n, icon in icons.items():
         write(os.path.join(HERE, "icons", f"tallowind-{n}.png"), png_bytes(icon))

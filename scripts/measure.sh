@@ -41,16 +41,47 @@ def blank_labels(image):
     return image
 
 
-def expected_frame(backdrop):
+def outline(image, backdrop):
+    """1 where the image is not the backdrop, as bytes."""
+    from PIL import Image, ImageChops
+    bare = Image.new("RGB", image.size, backdrop)
+    return ImageChops.difference(image, bare).convert("L").point(lambda v: 1 if v else 0).tobytes()
+
+
+def expected_frame(desktop):
     """The window's area as the shaped window shows it; the labels' text
-    changes from "Loading" to the count, so their rectangles are left out."""
+    changes from "Loading" to the count, so their rectangles are left out.
+    At 100 % that is the picture; above, a drawing made for the scale, so
+    a first start shows it, once its outline is the scaled picture's."""
     from PIL import Image
+    backdrop = desktop.backdrop
     picture = scale_picture(load_picture(), scale)
     frame = Image.new("RGB", (WINDOW_W, WINDOW_H), backdrop)
     mask = Image.new("L", picture.size, 0)
     mask.putdata([0 if p == WHITE else 255 for p in picture.getdata()])
     frame.paste(picture, (0, 0), mask)
-    return blank_labels(frame).tobytes()
+    if scale == 1:
+        return blank_labels(frame).tobytes()
+    want = outline(blank_labels(frame), backdrop)
+    app = spawn([program], env=desktop.env())
+    try:
+        t0, at, last = time.monotonic(), None, None
+        while time.monotonic() - t0 < TIMEOUT:
+            at = at or next(((w["x"], w["y"]) for w in desktop.visible_windows_of(app.pid)
+                             if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H)), None)
+            shot = at and blank_labels(desktop.screenshot(at[0], at[1], WINDOW_W, WINDOW_H))
+            if shot and outline(shot, backdrop) == want and shot.tobytes() == last:
+                break
+            last = shot and shot.tobytes()
+            time.sleep(0.5)
+        else:
+            raise SystemExit("no shaped frame within %.0f s" % TIMEOUT)
+    finally:
+        stop(app)
+    while at and desktop.screenshot(at[0] + WINDOW_W // 2, at[1] + WINDOW_H // 3, 1, 1).getpixel((0, 0)) \
+            != backdrop and time.monotonic() - t0 < 2 * TIMEOUT:
+        time.sleep(0.01)
+    return last
 
 
 def startup_ms(desktop, want):
@@ -90,7 +121,7 @@ def status_kib(pid, key):
 
 
 with Desktop(window_manager=True, backdrop="#00ff00", scale=scale) as desktop:
-    want = expected_frame(desktop.backdrop)
+    want = expected_frame(desktop)
     times = []
     app = None
     for run in range(RUNS):

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/portable/picture.h"
+#include "platform/portable/renditions.h"
 
 namespace tw {
 
@@ -76,6 +77,7 @@ struct FormLayout {
     bool centreOnScreen = true;  // else at the screen's top left corner
     Colour backColour = kColourHighlightText;
     std::span<const std::uint8_t> pictureBmp;  // drawn at (0, 0), at the display scale
+    std::span<const PictureRendition> pictureRenditions;  // the picture drawn larger, to resample from
     std::span<const std::uint8_t> iconIco;
     FontLayout font;
     // Controls, each kind in the order the runtime creates them.

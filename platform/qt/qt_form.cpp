@@ -13,9 +13,11 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "platform/portable/errors.h"
+#include "platform/portable/renditions.h"
 #include "platform/ports/desktop_rules.h"
 #include "platform/qt/x11/hints.h"
 #include "platform/qt/x11/moves.h"
@@ -46,15 +48,32 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
     return std::make_shared<const Bitmap>(Bitmap::FromBmp(bmp));
 }
 
+// A rendition Qt cannot read leaves the picture enlarged as it always was.
+std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
+    QImage image;
+    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+        !image.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"))
+        return std::nullopt;
+    image = image.convertToFormat(QImage::Format_RGB32);
+    std::vector<Colour> pixels;
+    pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            pixels.push_back(static_cast<Colour>(qRed(line[x]) | (qGreen(line[x]) << 8) | (qBlue(line[x]) << 16)));
+    }
+    return Bitmap(image.width(), image.height(), std::move(pixels));
+}
+
 QRgb ToQRgb(Colour c) { return 0xFF000000u | ToXrgb(c); }
 
 // The frame in device pixels: background, then the picture scaled by the
 // same mapping as the outline; with a clip, only what lies inside it.
-QImage BuildFrame(const Bitmap* picture, QColor background, PixelScale scale, QSize size, const Region* clip) {
+QImage BuildFrame(const Bitmap* scaledPicture, QColor background, PixelScale scale, QSize size, const Region* clip) {
     QImage frame(size, QImage::Format_ARGB32_Premultiplied);
     frame.fill(background);
-    if (picture != nullptr) {
-        const Bitmap scaled = ScaleBitmap(*picture, scale);
+    if (scaledPicture != nullptr) {
+        const Bitmap& scaled = *scaledPicture;
         const int w = std::min(scaled.Width(), size.width());
         for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
             auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
@@ -151,7 +170,8 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
       showInTaskbar_(layout.showInTaskbar),
       frameless_(layout.frameless),
       bitmap_(DecodePicture(layout.pictureBmp)),
-      picture_(bitmap_) {
+      picture_(bitmap_),
+      renditions_(layout.pictureRenditions) {
     SetUpWindow(layout);
     BuildTimers(layout.timers);
     for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
@@ -231,7 +251,12 @@ void QtForm::Rescale(PixelScale scale) {
     deviceOutline_ = outline_ ? ScaleRegion(*outline_, scale_) : Region();
     const QSize size(scale_.Edge(width()), scale_.Edge(height()));
     const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
-    frame_ = BuildFrame(bitmap_.get(), background_, scale_, size, clip);
+    // A new outline at the same scale needs no new resampling.
+    if (bitmap_ && (!shown_ || shownAt_ != scale_)) {
+        shown_ = std::make_shared<const Bitmap>(ShowPicture(*bitmap_, renditions_, scale_, DecodePng));
+        shownAt_ = scale_;
+    }
+    frame_ = BuildFrame(shown_.get(), background_, scale_, size, clip);
     ApplyOutline();
 }
 

@@ -83,6 +83,9 @@ private:
     std::optional<QPoint> devicePosition_;  // where PlaceOnScreen centred it, in device pixels
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
+    std::span<const PictureRendition> renditions_;
+    std::shared_ptr<const Bitmap> shown_;  // the picture at shownAt_, in device pixels
+    PixelScale shownAt_;
     QColor background_;
     bool translucent_ = false;
     RegionHandle outline_;

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "platform/portable/errors.h"
+#include "platform/portable/renditions.h"
 #include "platform/ports/desktop_rules.h"
+#include "platform/win32/wic_png.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/window_region.h"
 
@@ -259,7 +261,7 @@ void Win32Form::Rescale(PixelScale scale) {
     pictureBitmap_ = UniqueBitmap();
     pictureSize_ = SIZE{};
     if (bitmap_) {
-        const Bitmap scaled = ScaleBitmap(*bitmap_, scale_);
+        const Bitmap scaled = ShowPicture(*bitmap_, layout_.pictureRenditions, scale_, DecodePng);
         pictureBitmap_ = MakePictureBitmap(scaled);
         pictureSize_ = SIZE{scaled.Width(), scaled.Height()};
     }

@@ -13,6 +13,7 @@ each reading sees a fresh registry.
 
 import atexit
 import ctypes
+import hashlib
 import json
 import math
 import os
@@ -27,6 +28,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 PICTURE_PATH = os.path.join(ROOT, "assets", "window.bmp")
+GENERATOR_PATH = os.path.join(ROOT, "assets", "generate_assets.py")
 SYSTEM_PYTHON = "/usr/bin/python3"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
@@ -300,6 +302,49 @@ def scale_picture(picture, scale):
     return scaled
 
 
+# The most the shown ornament may differ from the face drawn directly at a
+# scale: mean absolute difference per colour channel, in levels.
+FACE_LIMITS = {1.25: 3.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
+_canvas = []
+
+
+def drawn_face(scale, cache_dir):
+    """The face as the generator draws it directly at a display scale
+    (supersampled, area-averaged); kept in cache_dir under the generator's
+    hash, as drawing its canvas takes a while."""
+    from PIL import Image
+    with open(GENERATOR_PATH, "rb") as f:
+        key = hashlib.sha256(f.read()).hexdigest()[:16]
+    path = os.path.join(cache_dir, "face-%s-%d.png" % (key, round(scale * 100)))
+    if os.path.exists(path):
+        with Image.open(path) as image:
+            return image.convert("RGB")
+    sys.path.insert(0, os.path.dirname(GENERATOR_PATH))
+    import generate_assets
+    if not _canvas:
+        _canvas.append(generate_assets.render_canvas())
+    face = generate_assets.draw_at(scale, _canvas[0])
+    os.makedirs(cache_dir, exist_ok=True)
+    face.save(path + ".part", format="PNG")
+    os.replace(path + ".part", path)
+    return face
+
+
+def face_difference(shot, picture, face, scale):
+    """Mean absolute difference per colour channel between the ornament in a
+    screenshot and the face drawn at its scale, over the device pixels of
+    drawn picture pixels outside the two label rectangles."""
+    from PIL import Image, ImageChops, ImageDraw, ImageStat
+    scaled = scale_picture(picture, scale)
+    drawn = Image.new("L", scaled.size)
+    drawn.putdata([0 if p == WHITE else 255 for p in scaled.getdata()])
+    draw = ImageDraw.Draw(drawn)
+    for x, y, w, h in (scale_rect(r, scale) for r in LABEL_RECTS.values()):
+        draw.rectangle((x, y, x + w - 1, y + h - 1), fill=0)
+    diff = ImageChops.difference(shot.crop((0, 0) + face.size), face)
+    return sum(ImageStat.Stat(diff, drawn).mean) / 3
+
+
 def inside_rect(x, y, rect):
     rx, ry, rw, rh = rect
     return rx <= x < rx + rw and ry <= y < ry + rh
@@ -481,7 +526,8 @@ class Desktop:
         # mapped in between may never be managed: wait until it frames a
         # fresh one (placed by the program, or twm would ask the user), and
         # a compositing one until it shows it (the screen is black before).
-        deadline = time.monotonic() + 20
+        # On a machine busy with other builds a manager can take over 10 s.
+        deadline = time.monotonic() + 30
         probe_colour = (255, 0, 255)
         pixel = self.x.screen().default_colormap.alloc_color(*[c * 257 for c in probe_colour]).pixel
         while True:

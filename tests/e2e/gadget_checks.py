@@ -9,9 +9,9 @@ its own script.
 import subprocess
 import time
 
-from desktop import (LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
-                     describe_mismatches, enclosed_white_pixels, scale_picture, scale_point, scale_rect,
-                     wait_reading, wait_until, window_size)
+from desktop import (FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
+                     describe_mismatches, drawn_face, enclosed_white_pixels, face_difference,
+                     scale_picture, scale_point, scale_rect, wait_reading, wait_until, window_size)
 
 CATCHER_COLOUR = "#ff00ff"
 ABOUT_LINES = [
@@ -111,17 +111,37 @@ class Gadget:
 
 
 def check_shape(checks, desktop, gadget, picture):
-    """Every device pixel of a drawn picture pixel shows the picture, every
-    one of a white picture pixel shows the desktop (at any display scale)."""
+    """Every device pixel of a drawn picture pixel shows the window, every
+    one of a white picture pixel shows the desktop (at any display scale);
+    at 100 % the window shows the picture itself, above it a drawing made
+    for the scale, which check_face compares."""
     wrong = []
     scaled = scale_picture(picture, gadget.scale)
     labels = [scale_rect(r, gadget.scale) for r in LABEL_RECTS.values()]
+    if gadget.scale != 1:
+        labels = [(0, 0) + gadget.size]
 
     def matches():
         wrong[:] = compare_shaped(gadget.shot(), scaled, desktop.backdrop, loose=labels)
         return not wrong
     wait_until(matches, gadget.shape_wait, gadget.poll)
     checks.check("the window is cut to the picture's outline", not wrong, describe_mismatches(wrong))
+
+
+def check_face(checks, gadget, picture, cache_dir, figures):
+    """The ornament as shown is close to the face drawn directly at the
+    scale; `figures` collects the difference per scale for face_table."""
+    face = drawn_face(gadget.scale, cache_dir)
+    figure = face_difference(gadget.shot(), picture, face, gadget.scale)
+    figures[gadget.scale] = figure
+    limit = FACE_LIMITS[gadget.scale]
+    checks.check("the ornament is within %.1f levels of the face drawn at this scale" % limit,
+                 figure <= limit, "%.2f levels" % figure)
+
+
+def face_table(figures):
+    rows = ["%5d %%   %5.2f   %5.1f" % (round(s * 100), f, FACE_LIMITS[s]) for s, f in sorted(figures.items())]
+    return "\n".join(["scale    diff    limit  (mean absolute difference per channel, levels)"] + rows)
 
 
 def check_hole_clicks(checks, desktop, gadget, picture, buttons, afterwards):

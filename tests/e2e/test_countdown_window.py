@@ -12,7 +12,7 @@ import os
 import sys
 
 from desktop import (CENTRED, LABEL_RECTS, WINDOW_H, WINDOW_W, Desktop, compare_shaped,
-                     describe_mismatches, load_picture, run_test, wait_until)
+                     describe_mismatches, edge, load_picture, run_test, wait_until, window_size)
 from gadget_checks import check_about_over_gadget
 from test_gadget import QtGadget
 
@@ -84,8 +84,9 @@ def save_readme_screenshot(desktop, program, path):
     if app.wait_captions({"Label1": "16 days,"}).get("Label1") != "16 days,":
         app.stop()
         return False
-    m = README_MARGIN
-    shot = desktop.screenshot(window["x"] - m, window["y"] - m, WINDOW_W + 2 * m, WINDOW_H + 2 * m)
+    m = edge(README_MARGIN, desktop.scale)
+    w, h = window_size(desktop.scale)
+    shot = desktop.screenshot(window["x"] - m, window["y"] - m, w + 2 * m, h + 2 * m)
     shot.save(path)
     app.stop()
     return True

@@ -2,12 +2,14 @@
 """The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
 with Xft.dpi 192 and 144): a window of the layout's size times the scale,
 centred on the screen to the device pixel (as also at 125 % and 100 %), cut
-to the picture's outline scaled without blending, the captions read as at
+to the picture's outline, the ornament close to the face drawn at that scale
+(also at 125, 175 and 300 %), the captions read as at
 100 %, the hole still clicking through, a drag moving the window by exactly
 the pointer's motion, and the About box over the gadget, also when the
 gadget stands in a corner of the screen.  A QT_SCALE_FACTOR the program
 cannot honour (zero, not a number, or too large for the screen) leaves it at
-the desktop's scale.
+the desktop's scale.  With TW_SAVE_SCREENSHOT_200=<png> it also saves the
+README's screenshot at 200 %.
 
 Usage: test_display_scale.py PATH_TO_TALLOWIND
 """
@@ -15,10 +17,11 @@ Usage: test_display_scale.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import (CENTRING_SCALES, SCREEN_H, SCREEN_W, WHITE, Desktop, centred, load_picture,
-                     run_test, window_size)
-from gadget_checks import (about_box_placement, check_about_over_gadget, check_shape, drag_away,
-                           drag_back, on_screen)
+from desktop import (CENTRING_SCALES, FACE_LIMITS, SCREEN_H, SCREEN_W, WHITE, Desktop, centred,
+                     load_picture, run_test, window_size)
+from gadget_checks import (about_box_placement, check_about_over_gadget, check_face, check_shape,
+                           drag_away, drag_back, face_table, on_screen)
+from test_countdown_window import save_readme_screenshot
 from test_gadget import QtGadget, check_hole, start
 
 SCALES = (2.0, 1.5)
@@ -56,16 +59,21 @@ def check_unusable_factors(checks, desktop, program, picture):
         app.stop()
 
 
-def check_scale(checks, program, picture, scale):
+def check_scale(checks, program, picture, scale, figures):
     checks.prefix = "%d %%: " % round(scale * 100)
     with Desktop(window_manager=True, accessibility=True, scale=scale) as desktop:
         gadget = start(checks, desktop, program, "a %dx%d window is mapped" % window_size(scale))
         if not gadget:
             return
-        checks.equal("centred to the device pixel", gadget.origin, centred(scale))
+        if scale in CENTRING_SCALES:
+            checks.equal("centred to the device pixel", gadget.origin, centred(scale))
+        check_shape(checks, desktop, gadget, picture)
+        check_face(checks, gadget, picture, os.path.join(os.path.dirname(program), "e2e-faces"), figures)
+        if scale not in SCALES:
+            gadget.app.stop()
+            return
         checks.equal("the captions read through the accessible tree", gadget.app.wait_captions(CAPTIONS),
                      CAPTIONS)
-        check_shape(checks, desktop, gadget, picture)
         check_area(checks, desktop, gadget, picture)
         check_hole(checks, desktop, gadget, picture)
         before, _ = drag_away(checks, desktop, gadget)
@@ -75,6 +83,10 @@ def check_scale(checks, program, picture, scale):
         gadget.app.stop()
         if scale == SCALES[0]:
             check_unusable_factors(checks, desktop, program, picture)
+            target = os.environ.get("TW_SAVE_SCREENSHOT_200")
+            if target:
+                checks.check("README screenshot at 200 % saved to " + target,
+                             save_readme_screenshot(desktop, program, target))
 
 
 def check_centred_only(checks, program, scale):
@@ -90,10 +102,13 @@ def check_centred_only(checks, program, scale):
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     picture = load_picture()
-    for scale in SCALES:
-        check_scale(checks, program, picture, scale)
+    figures = {}
+    scales = sorted(set(SCALES) | set(FACE_LIMITS))
+    for scale in scales:
+        check_scale(checks, program, picture, scale, figures)
+    print(face_table(figures))
     for scale in CENTRING_SCALES:
-        if scale not in SCALES:
+        if scale not in scales:
             check_centred_only(checks, program, scale)
 
 

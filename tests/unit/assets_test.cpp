@@ -60,6 +60,26 @@ TEST(Assets, TheProgramEmbedsTheCommittedFiles) {
     const auto embeddedIcon = assets::icon_ico();
     EXPECT_EQ(Bytes(embeddedPicture.begin(), embeddedPicture.end()), ReadAsset("window.bmp"));
     EXPECT_EQ(Bytes(embeddedIcon.begin(), embeddedIcon.end()), ReadAsset("icon.ico"));
+    // The drawings for high-resolution screens: PNG of the picture's mapped size.
+    struct Rendition {
+        std::span<const std::uint8_t> embedded;
+        const char* file;
+        std::uint32_t width, height;
+    };
+    for (const Rendition& r : {Rendition{assets::window_150_png(), "window-150.png", 269, 315},
+                               Rendition{assets::window_200_png(), "window-200.png", 358, 420},
+                               Rendition{assets::window_300_png(), "window-300.png", 537, 630}}) {
+        const Bytes png(r.embedded.begin(), r.embedded.end());
+        EXPECT_EQ(png, ReadAsset(r.file));
+        ASSERT_GT(png.size(), 24u) << r.file;
+        const auto big = [&](std::size_t at) {
+            return std::uint32_t{png[at]} << 24 | std::uint32_t{png[at + 1]} << 16 | std::uint32_t{png[at + 2]} << 8 |
+                   png[at + 3];
+        };
+        EXPECT_EQ(Bytes(png.begin() + 12, png.begin() + 16), (Bytes{'I', 'H', 'D', 'R'})) << r.file;
+        EXPECT_EQ(big(16), r.width) << r.file;
+        EXPECT_EQ(big(20), r.height) << r.file;
+    }
 }
 
 TEST(Assets, LabelRectanglesHoldNoPureWhitePixelAndTheMarginsAreWhite) {

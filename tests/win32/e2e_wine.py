@@ -2,9 +2,10 @@
 """tallowind.exe as a person uses it, under Wine, Xvfb and openbox: the
 shaped window, clicks through the cut-out hole, dragging, the live captions,
 the pop-up menu, the About box and Exit, and in a second start the
-desktop's close (WM_DELETE_WINDOW); then on a 200 % desktop (LogPixels
-192) the window, its shape, the hole and the About box again, and at 125 %
-and 150 % where the window stands: centred to the device pixel.  Wine offers no accessibility tree,
+desktop's close (WM_DELETE_WINDOW); then at 125, 150, 175, 200 and 300 %
+(LogPixels 120 to 288) the window, where it stands (centred to the device
+pixel), its shape and the ornament against the face drawn at that scale, and
+at 200 % the hole and the About box again.  Wine offers no accessibility tree,
 so captions and message-box texts are read by a small Windows program
 (wine_readout.exe) running in the same Wine session.
 
@@ -25,12 +26,12 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from desktop import (CENTRING_SCALES, LABEL_RECTS, WHITE, App, Desktop, centred,  # noqa: E402
-                     compare_shaped, load_picture, run, run_test, scale_rect, spawn, wait_reading,
-                     wait_until, window_size)
-from gadget_checks import (Gadget, check_about, check_desktop_close,  # noqa: E402
+from desktop import (CENTRING_SCALES, FACE_LIMITS, LABEL_RECTS, WHITE, App, Desktop,  # noqa: E402
+                     centred, compare_shaped, load_picture, run, run_test, scale_rect, spawn,
+                     wait_reading, wait_until, window_size)
+from gadget_checks import (Gadget, check_about, check_desktop_close, check_face,  # noqa: E402
                            check_hole_clicks, check_person_using_it, check_shape, drag_away,
-                           drag_back)
+                           drag_back, face_table)
 
 CAPTION_PATTERNS = {"Label1": r"\d+ days,",
                     "Label2": r"\d+ hours, \d+ minutes and \d+ seconds\."}
@@ -179,36 +180,31 @@ def check_at_100(checks, prefix, exe, inspector, picture):
         again.app.stop()
 
 
-def check_at_200(checks, prefix, exe, inspector, picture):
-    """Sized from the monitor's dpi at creation, centred on it, everything
-    drawn at twice the size; Windows places the message box itself."""
-    checks.prefix = "200 %: "
-    prefix.set_dpi(192)
-    with Desktop(window_manager=True, scale=2) as desktop:
-        gadget = WineGadget(desktop, prefix, exe, inspector)
-        if not checks.check("a %dx%d window is mapped" % window_size(2), gadget.find_window()):
-            return
-        check_start(checks, gadget)
-        check_shape(checks, desktop, gadget, picture)
-        baseline = gadget.shot()
-        check_hole(checks, desktop, gadget, picture)
-        check_about(checks, desktop, gadget, baseline)
-        gadget.app.stop()
-
-
-def check_centred_only(checks, prefix, exe, inspector, scale):
-    """At the scales not checked in full: where the window stands."""
+def check_at_scale(checks, prefix, exe, inspector, picture, scale, figures):
+    """Sized from the monitor's dpi at creation, centred on it, the ornament
+    drawn for the scale; at 200 % everything else too (Windows places the
+    message box itself)."""
     checks.prefix = "%d %%: " % round(scale * 100)
     prefix.set_dpi(round(96 * scale))
     with Desktop(window_manager=True, scale=scale) as desktop:
         gadget = WineGadget(desktop, prefix, exe, inspector)
         window = gadget.find_window()
-        if checks.check("a %dx%d window is mapped" % window_size(scale), window):
-            checks.equal("the window is centred on the screen", gadget.origin, centred(scale))
+        if not checks.check("a %dx%d window is mapped" % window_size(scale), window):
+            return
+        check_shape(checks, desktop, gadget, picture)
+        check_face(checks, gadget, picture, os.path.join(os.path.dirname(exe), "e2e-faces"), figures)
+        if scale != 2:
+            if scale in CENTRING_SCALES:
+                checks.equal("the window is centred on the screen", gadget.origin, centred(scale))
             # Ended as a user ends it: Wine's session outlasts a killed program.
             check_desktop_close(checks, desktop, gadget.app, window, gadget.exit_wait)
+            gadget.app.stop()
+            return
+        check_start(checks, gadget)
+        baseline = gadget.shot()
+        check_hole(checks, desktop, gadget, picture)
+        check_about(checks, desktop, gadget, baseline)
         gadget.app.stop()
-    prefix.wait_idle()
 
 
 def main(checks):
@@ -217,11 +213,11 @@ def main(checks):
     prefix = WinePrefix()
     try:
         check_at_100(checks, prefix, exe, inspector, picture)
-        prefix.wait_idle()
-        for scale in CENTRING_SCALES:
-            if scale not in (1, 2):
-                check_centred_only(checks, prefix, exe, inspector, scale)
-        check_at_200(checks, prefix, exe, inspector, picture)
+        figures = {}
+        for scale in sorted(FACE_LIMITS):
+            prefix.wait_idle()
+            check_at_scale(checks, prefix, exe, inspector, picture, scale, figures)
+        print(face_table(figures))
     finally:
         prefix.wait_idle()
         prefix.close()

@@ -206,7 +206,7 @@ TEST_F(Image, SixtyFourBitGuiProgram) {
 TEST_F(Image, NeedsOnlyTheSystemsDlls) {
     const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll",
                                              "msvcrt.dll",   "advapi32.dll", "comctl32.dll",
-                                             "shell32.dll", "ucrtbase.dll"};
+                                             "shell32.dll", "ucrtbase.dll", "ole32.dll"};
     const std::vector<std::string> dlls = ImportedDlls();
     ASSERT_FALSE(dlls.empty());
     for (const std::string& dll : dlls) {
