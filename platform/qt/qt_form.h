@@ -94,8 +94,8 @@ private:
     PixelScale scale_;
     Region deviceOutline_;
     // What the window shows, in device pixels: the background, the picture
-    // scaled without blending, and (where shapes are alpha) nothing outside
-    // the outline.
+    // resampled from its best rendition, and (where shapes are alpha)
+    // nothing outside the outline.
     QImage frame_;
     std::unique_ptr<x11::PositionKeeper> positionKeeper_;
     std::map<std::string, QtLabel*> labels_;

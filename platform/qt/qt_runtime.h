@@ -4,7 +4,8 @@
 //    scale at which the window fits, message boxes centred over their owner,
 //    End at once.
 //  - Form and Label (qt_form.h): the window built from its layout, drawn at
-//    the display scale without blending colours; timers, labels, the menu.
+//    the display scale from the picture's best rendition (PNG read by Qt);
+//    timers, labels, the menu.
 //  - WindowSystem (qt_window_system.h): the outline, the capture, the
 //    caption drag as the desktop's own move.
 //  - What Qt does not offer on X11 (x11/): the xcb helpers (xcb.h), the

@@ -3,7 +3,8 @@
 //  - RunApplication and UiRuntime (win32_runtime.cpp): the message loop,
 //    MessageBoxW owned by the window, End by ExitProcess.
 //  - Form and Label (win32_form.h): a pop-up window, STATIC labels, SetTimer
-//    and a pop-up menu, at the display scale of the monitor the window is on.
+//    and a pop-up menu, at the display scale of the monitor the window is on,
+//    the picture resampled from its best rendition (PNG read by WIC).
 //  - WindowSystem (win32_window_system.cpp): SetWindowRgn from the region
 //    engine's RGNDATA bytes, ReleaseCapture, SendMessageA's caption drag.
 //  - The file services (files_win32.cpp), over the W APIs.
