@@ -11,20 +11,15 @@
 #include "assets/embedded.h"
 #include "platform/portable/errors.h"
 #include "shaping/colour_key_scan.h"
+#include "tests/support/shipped_picture.h"
 
 namespace tw {
 namespace {
 
 constexpr Colour kWhite = 0x00FFFFFF;
 
-const Bitmap& ShippedPicture() {
-    static const Bitmap picture = Bitmap::FromBmp(assets::window_bmp());
-    return picture;
-}
-
-Region OutlineOf(const Bitmap& bitmap) {
-    return *CreateRegionFromPicture(BitmapPicture(std::make_shared<const Bitmap>(bitmap)), kWhite);
-}
+using testing::OutlineOf;
+using testing::ShippedPicture;
 
 // The device pixels that the non-white picture pixels cover, united: the
 // scaled outline found without ScaleRegion or ScaleBitmap, so that even at

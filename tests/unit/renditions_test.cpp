@@ -9,6 +9,7 @@
 #include "assets/embedded.h"
 #include "platform/portable/errors.h"
 #include "shaping/colour_key_scan.h"
+#include "tests/support/shipped_picture.h"
 
 namespace tw {
 namespace {
@@ -16,14 +17,8 @@ namespace {
 constexpr Colour kWhite = 0x00FFFFFF;
 constexpr Colour kBlack = 0;
 
-const Bitmap& ShippedPicture() {
-    static const Bitmap picture = Bitmap::FromBmp(assets::window_bmp());
-    return picture;
-}
-
-Region OutlineOf(const Bitmap& bitmap) {
-    return *CreateRegionFromPicture(BitmapPicture(std::make_shared<const Bitmap>(bitmap)), kWhite);
-}
+using testing::OutlineOf;
+using testing::ShippedPicture;
 
 // A 200 % drawing whose outline is off by three device pixels from the
 // picture's, so it is white inside the outline and drawn outside it.

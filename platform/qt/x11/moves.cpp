@@ -121,11 +121,11 @@ WindowManagerWatch* Watch() {
     return watch.get();
 }
 
-class OwnMove final : public QObject {
+// Watches the window's input from press to release; gone once finished.
+class PressWatch : public QObject {
 public:
-    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
-        : QObject(&window), window_(window), connection_(connection), pointer_(pointer), origin_(origin),
-          at_(origin) {
+    PressWatch(QWidget& window, xcb_connection_t* connection)
+        : QObject(&window), window_(window), connection_(connection) {
         window_.installEventFilter(this);
     }
 
@@ -133,6 +133,16 @@ public:
         window_.removeEventFilter(this);
         deleteLater();
     }
+
+protected:
+    QWidget& window_;
+    xcb_connection_t* connection_;
+};
+
+class OwnMove final : public PressWatch {
+public:
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
+        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -172,8 +182,6 @@ private:
         xcb_flush(connection_);
     }
 
-    QWidget& window_;
-    xcb_connection_t* connection_;
     QPoint pointer_;  // at the press
     QPoint origin_;   // of the window at the press
     QPoint at_;
@@ -183,17 +191,10 @@ private:
 // never reached the manager, whose move would go on without the button: it
 // is cancelled. Qt hands the window its input after our press handler, so
 // the release is watched there, until it comes or a new press does.
-class CancelOnRelease final : public QObject {
+class CancelOnRelease final : public PressWatch {
 public:
     CancelOnRelease(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize)
-        : QObject(&window), window_(window), connection_(connection), moveResize_(moveResize) {
-        window_.installEventFilter(this);
-    }
-
-    void Finish() {
-        window_.removeEventFilter(this);
-        deleteLater();
-    }
+        : PressWatch(window, connection), moveResize_(moveResize) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -210,8 +211,6 @@ protected:
     }
 
 private:
-    QWidget& window_;
-    xcb_connection_t* connection_;
     xcb_atom_t moveResize_;
 };
 
