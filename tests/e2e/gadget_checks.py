@@ -50,7 +50,7 @@ class Gadget:
     wait = 2.0  # for a menu, a move or a repaint to show
     poll = 0.1
     press_wait = 0.5  # for a click to reach the window below
-    shape_wait = 3
+    shape_wait = 10  # a first frame can take seconds on a machine busy with builds
     unmap_wait = 0  # for a closed message box to leave the screen
     exit_wait = 1.0
     newline = "\n"  # between the lines of the About text

@@ -132,21 +132,26 @@ def check_client(checks, program, runtime_dir, socket, scale, factor):
     if factor:
         env["QT_SCALE_FACTOR"] = factor
     log_path = os.path.join(runtime_dir, "client.log")
+    qt_factor = float(factor or 1)
+    size = window_size(scale * qt_factor)
+
+    def read_log():
+        with open(log_path, errors="replace") as f:
+            return f.read()
     with open(log_path, "wb") as log:
         app = spawn([program], env=env, stdout=subprocess.DEVNULL, stderr=log)
     time.sleep(RUN_FOR)
+    # On a busy machine the first frame can come later than that.
+    wait_until(lambda: size in ClientState(parse_protocol_log(read_log())).committed_buffers, 10, 0.5)
     checks.check("the program is still running after %.0f s" % RUN_FOR, app.poll() is None,
                  "exit status %r" % app.poll())
     stop(app)
-    with open(log_path, errors="replace") as f:
-        text = f.read()
+    text = read_log()
     state = ClientState(parse_protocol_log(text))
 
     checks.equal("no protocol error", state.errors, [])
     checks.check("it makes an xdg_toplevel", state.toplevel_surface is not None,
                  "no get_toplevel in %d log lines" % len(text.splitlines()))
-    qt_factor = float(factor or 1)
-    size = window_size(scale * qt_factor)
     checks.check("it commits a %dx%d buffer to the toplevel's surface" % size,
                  size in state.committed_buffers, "committed %r" % state.committed_buffers[:5])
     checks.equal("its buffer scale is the output's", state.buffer_scale, scale)
