@@ -55,8 +55,8 @@ def check_picture(checks, app, window, picture, label):
     def matches():
         wrong[:] = compare_shaped(app.shot(window), picture, backdrop, loose=loose)
         return not wrong
-    # The first frame may follow the map by a moment.
-    wait_until(matches, 3, 0.1)
+    # The first frame may follow the map by a moment, by seconds on a busy machine.
+    wait_until(matches, 10, 0.1)
     checks.check("%s: the screen shows the picture, cut to its outline" % label, not wrong,
                  describe_mismatches(wrong))
 
