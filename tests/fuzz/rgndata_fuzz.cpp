@@ -16,6 +16,7 @@
 #include "platform/ports/adapter_hooks.h"
 #include "platform/portable/region.h"
 #include "shaping/clsTransForm.h"
+#include "tests/support/fakes.h"
 #include "tests/support/region_file_access.h"
 
 namespace {
@@ -110,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RegionHandle decoded = tw::ExtCreateRegion(bytes);
     CheckDecoder(decoded);
 
-    tw::testing::NoWindowSystem windows;
+    tw::testing::FakeWindowSystem windows;
     tw::clsTransForm shaper(windows);
     const std::string input = g_folder + "/input.rgn";
     WriteFile(input, bytes);
