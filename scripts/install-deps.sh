@@ -18,7 +18,7 @@ test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
 
 # Installed without their Recommends: KWin's recommend most of Plasma, which
-# would double what the test command downloads (800 MB more).
+# would nearly double what the test command downloads.
 lean_packages=(kwin-x11 kwin-style-breeze)
 
 # Making the release files (scripts/package.sh), and checking them.
