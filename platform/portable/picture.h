@@ -16,6 +16,8 @@ using Colour = std::uint32_t;
 // The same colour as 0x00RRGGBB, the order of a Qt QRgb and of a 32-bit
 // Windows DIB pixel.
 constexpr std::uint32_t ToXrgb(Colour c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }
+// And back: a 0x00RRGGBB pixel (a QRgb, a little-endian BGRX word) as a Colour.
+constexpr Colour FromXrgb(std::uint32_t xrgb) { return ToXrgb(xrgb & 0x00FFFFFFu); }
 
 // A read-only view of decoded pixels, top-down, a row at a time: the scan
 // walks each row as a plain pointer. Callers keep y inside Height() and read

@@ -60,7 +60,7 @@ std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x)
-            pixels.push_back(static_cast<Colour>(qRed(line[x]) | (qGreen(line[x]) << 8) | (qBlue(line[x]) << 16)));
+            pixels.push_back(FromXrgb(line[x]));
     }
     return Bitmap(image.width(), image.height(), std::move(pixels));
 }

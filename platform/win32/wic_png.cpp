@@ -76,7 +76,7 @@ std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
     std::vector<Colour> pixels;
     pixels.reserve(bgrx.size());
     // Read as 0x00RRGGBB; Colour is 0x00BBGGRR.
-    for (const std::uint32_t p : bgrx) pixels.push_back(((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu));
+    for (const std::uint32_t p : bgrx) pixels.push_back(FromXrgb(p));
     return Bitmap(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), std::move(pixels));
 }
 
