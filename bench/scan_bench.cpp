@@ -133,6 +133,17 @@ struct Case {
     std::shared_ptr<const Bitmap> bitmap;
 };
 
+// Google Benchmark 1.8 replaced Run::error_occurred by Run::skipped, which
+// also counts a run skipped on purpose: either way it has no time to keep.
+template <class Run>
+bool Failed(const Run& run) {
+    if constexpr (requires { run.skipped; }) {
+        return static_cast<int>(run.skipped) != 0;
+    } else {
+        return run.error_occurred;
+    }
+}
+
 // Keeps each benchmark's CPU time per iteration (the machines this runs on
 // are shared, and wall time counts other programs' turns): the median when
 // repetitions are asked for, otherwise the fastest run.
@@ -140,7 +151,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred) continue;
+            if (Failed(run)) continue;
             const double ms =
                 run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
             const std::string name = run.run_name.str();

@@ -11,7 +11,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TW_FUZZ_BUILD_DIR:-$root/build/fuzz}"
 cxx="${CXX_FUZZ:-}"
 if [[ -z "$cxx" ]]; then
-  for candidate in clang++-14 clang++; do
+  for candidate in clang++; do
     if command -v "$candidate" >/dev/null; then cxx="$candidate"; break; fi
   done
 fi

@@ -10,7 +10,7 @@ if [[ ${1:-} == --list ]]; then list_only=true; shift; fi
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
                 fonts-dejavu-core fonts-liberation)
 test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
-               clang libclang-rt-14-dev
+               clang libclang-rt-dev
                xvfb openbox twm xfwm4 mutter kwin-x11 kwin-style-breeze
                x11-xserver-utils x11-utils xdotool imagemagick faketime
                dbus-x11 at-spi2-core python3 python3-pyatspi python3-xlib python3-pil
