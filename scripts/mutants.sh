@@ -104,7 +104,7 @@ MUTANTS = [
     ("qt: a timer of interval 0 never ticks", "linux", "platform/ports/desktop_rules.h",
      "return {timer.enabled && timer.intervalMs > 0,", "return {timer.enabled,"),
     ("qt: the window is centred when laid out so", "linux", "platform/qt/qt_form.cpp",
-     "if (centreOnScreen_) move(", "if (true) move("),
+     "if (!centreOnScreen_) {", "if (true) {"),
     ("qt: a dialog stays on its screen", "linux", "platform/qt/qt_form.cpp",
      "std::clamp(centred.y(), screen.top(), bottom)", "std::clamp(centred.y(), screen.top(), bottom + 1000)"),
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
