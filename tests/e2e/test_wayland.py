@@ -24,8 +24,10 @@ RUN_FOR = 2.0
 # (the output's scale, the user's QT_SCALE_FACTOR)
 SETUPS = ((1, None), (2, None), (1, "1.5"))
 # The protocol log pads its millisecond stamp with blanks ("[  99143.385]")
-# whenever the stamp has fewer than seven digits.
-CALL = re.compile(r"^\[\s*[\d.]+\]\s+(->)?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
+# whenever the stamp has fewer than seven digits. libwayland 1.23 (Debian 13)
+# names the queue ("{Default Queue}") and writes objects as wl_surface#3,
+# where 1.21 (Debian 12) writes wl_surface@3.
+CALL = re.compile(r"^\[\s*[\d.]+\]\s+(?:\{[^}]*\}\s+)?(->)?\s*(\w+)[@#](\d+)\.(\w+)\((.*)\)\s*$")
 
 
 def parse_protocol_log(text):
@@ -39,11 +41,11 @@ def parse_protocol_log(text):
 
 
 def new_ids(args):
-    return [(kind, int(n)) for kind, n in re.findall(r"new id (\w+|\[unknown\])@(\d+)", args)]
+    return [(kind, int(n)) for kind, n in re.findall(r"new id (\w+|\[unknown\])[@#](\d+)", args)]
 
 
 def object_ids(args, interface):
-    return [int(n) for n in re.findall(interface + r"@(\d+)", args)]
+    return [int(n) for n in re.findall(interface + r"[@#](\d+)", args)]
 
 
 class ClientState:
