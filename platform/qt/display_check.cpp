@@ -2,8 +2,10 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 
 namespace tw::qt {
@@ -22,6 +24,20 @@ std::string Option(int argc, char** argv, std::string_view name) {
         if (arg.size() == name.size() + 1 && arg.substr(1) == name) return argv[i + 1];
     }
     return "";
+}
+
+// Qt's rule for -platform and QT_QPA_PLATFORM: platforms separated by ';',
+// tried in order until one opens, each maybe with options after ':'.
+std::vector<std::string> PlatformNames(const std::string& list) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= list.size();) {
+        const std::size_t end = std::min(list.find(';', start), list.size());
+        const std::string entry = list.substr(start, end - start);
+        const std::string name = entry.substr(0, entry.find(':'));
+        if (!name.empty()) names.push_back(name);
+        start = end + 1;
+    }
+    return names;
 }
 
 bool CanOpenX11(const std::string& display) {
@@ -44,26 +60,40 @@ bool IsSocket(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
-}  // namespace
-
-std::string MissingDisplay(int argc, char** argv) {
-    std::string platform = Option(argc, argv, "platform");
-    if (platform.empty()) platform = Environment("QT_QPA_PLATFORM");
-    platform = platform.substr(0, platform.find_first_of(";:"));  // the first choice, without its options
+// Why a platform cannot open, or "" when it can (or when it is neither
+// X11 nor Wayland, which Qt is left to judge).
+std::string Unavailable(const std::string& platform, const std::string& display) {
     if (platform.starts_with("wayland")) {
         const std::string socket = WaylandSocket();
         return IsSocket(socket) ? "" : "no Wayland display (no compositor's socket at " + socket + ")";
     }
-    if (!platform.empty() && platform != "xcb") return "";
-    if (platform.empty() && !Environment("WAYLAND_DISPLAY").empty()) return "";
+    if (platform != "xcb") return "";
+    if (display.empty()) return "no X11 display (DISPLAY is unset)";
+    return CanOpenX11(display) ? "" : "cannot open the X11 display \"" + display + "\"";
+}
 
+}  // namespace
+
+std::string MissingDisplay(int argc, char** argv) {
+    std::string list = Option(argc, argv, "platform");
+    if (list.empty()) list = Environment("QT_QPA_PLATFORM");
     std::string display = Option(argc, argv, "display");
     if (display.empty()) display = Environment("DISPLAY");
-    if (display.empty()) {
-        return platform.empty() ? "no X11 or Wayland display (DISPLAY and WAYLAND_DISPLAY are unset)"
-                                : "no X11 display (DISPLAY is unset)";
+
+    const std::vector<std::string> platforms = PlatformNames(list);
+    if (platforms.empty()) {
+        // Qt's own choice: Wayland where a compositor is named, else X11.
+        if (!Environment("WAYLAND_DISPLAY").empty()) return "";
+        if (display.empty()) return "no X11 or Wayland display (DISPLAY and WAYLAND_DISPLAY are unset)";
+        return Unavailable("xcb", display);
     }
-    return CanOpenX11(display) ? "" : "cannot open the X11 display \"" + display + "\"";
+    std::string reasons;
+    for (const std::string& platform : platforms) {
+        const std::string reason = Unavailable(platform, display);
+        if (reason.empty()) return "";
+        reasons += (reasons.empty() ? "" : "; ") + reason;
+    }
+    return reasons;
 }
 
 }  // namespace tw::qt

@@ -8,8 +8,10 @@
 namespace tw::qt {
 
 // Empty when there is a display to try; otherwise what is missing, in words
-// for the user. Honours Qt's own -platform and -display options: a platform
-// other than X11 or Wayland (offscreen, vnc, ...) is left to Qt.
+// for the user. Honours Qt's own -platform and -display options and, as Qt
+// does, a list of platforms ("wayland;xcb"): empty when any of them can
+// open, else why each cannot. A platform other than X11 or Wayland
+// (offscreen, vnc, ...) is left to Qt.
 std::string MissingDisplay(int argc, char** argv);
 
 }  // namespace tw::qt

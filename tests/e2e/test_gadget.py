@@ -107,6 +107,11 @@ NO_DESKTOP = (
      "no Wayland display (no compositor's socket at {runtime}/wayland-0)"),
     ("-display and no DISPLAY", {"DISPLAY": None}, ("-display", "{display}"), "maps"),
     ("-platform offscreen and no DISPLAY", {"DISPLAY": None}, ("-platform", "offscreen"), "runs"),
+    # Qt's list of platforms, tried in order: X11 after a missing compositor.
+    ("wayland;xcb and no compositor", {"QT_QPA_PLATFORM": "wayland;xcb"}, (), "maps"),
+    ("-platform wayland;xcb and no compositor", {"QT_QPA_PLATFORM": None}, ("-platform", "wayland;xcb"), "maps"),
+    ("a list of which nothing opens", {"DISPLAY": None, "QT_QPA_PLATFORM": "wayland;xcb"}, (),
+     "no Wayland display (no compositor's socket at {runtime}/wayland-0); no X11 display (DISPLAY is unset)"),
 )
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Smoke test of the program as a native Wayland client of a headless weston,
-with the output at scale 1 and at scale 2, and with a user's fractional
-QT_SCALE_FACTOR: it makes a toplevel, commits a buffer of the window's size
+with the output at scale 1 and at scale 2, with a user's fractional
+QT_SCALE_FACTOR, and with Qt asked for X11 first ("xcb;wayland") where there
+is no X11 display: it makes a toplevel, commits a buffer of the window's size
 times the scale to it (saying the output's part of it with the buffer
 scale), sets the picture's outline as its input region in surface
 coordinates, scaled by the same mapping as the picture where Qt does the
@@ -21,8 +22,8 @@ import time
 from desktop import WHITE, edge, load_picture, run_test, spawn, stop, wait_until, window_size
 
 RUN_FOR = 2.0
-# (the output's scale, the user's QT_SCALE_FACTOR)
-SETUPS = ((1, None), (2, None), (1, "1.5"))
+# (the output's scale, the user's QT_SCALE_FACTOR, QT_QPA_PLATFORM)
+SETUPS = ((1, None, "wayland"), (2, None, "wayland"), (1, "1.5", "wayland"), (1, None, "xcb;wayland"))
 # The protocol log pads its millisecond stamp with blanks ("[  99143.385]")
 # whenever the stamp has fewer than seven digits. libwayland 1.23 (Debian 13)
 # names the queue ("{Default Queue}") and writes objects as wl_surface#3,
@@ -125,9 +126,9 @@ def scaled_outline(picture, scale):
             for dx in range(edge(x, scale), edge(x + 1, scale))}
 
 
-def check_client(checks, program, runtime_dir, socket, scale, factor):
+def check_client(checks, program, runtime_dir, socket, scale, factor, platform):
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime_dir, WAYLAND_DISPLAY=socket,
-               QT_QPA_PLATFORM="wayland", WAYLAND_DEBUG="1")
+               QT_QPA_PLATFORM=platform, WAYLAND_DEBUG="1")
     for name in ("DISPLAY", "LD_PRELOAD", "FAKETIME", "DBUS_SESSION_BUS_ADDRESS", "QT_SCALE_FACTOR",
                  "QT_SCREEN_SCALE_FACTORS"):
         env.pop(name, None)
@@ -169,8 +170,9 @@ def main(checks):
     if shutil.which("weston") is None:
         checks.skip("Wayland smoke test", "weston is not installed")
         return
-    for scale, factor in SETUPS:
-        checks.prefix = "output scale %d%s: " % (scale, ", QT_SCALE_FACTOR=" + factor if factor else "")
+    for scale, factor, platform in SETUPS:
+        checks.prefix = "output scale %d%s%s: " % (scale, ", QT_SCALE_FACTOR=" + factor if factor else "",
+                                                  ", QT_QPA_PLATFORM=" + platform if platform != "wayland" else "")
         runtime_dir = tempfile.mkdtemp(prefix="tw-wayland-")
         os.chmod(runtime_dir, 0o700)
         socket = "tw-e2e-%d" % os.getpid()
@@ -180,7 +182,7 @@ def main(checks):
             if weston is None:
                 checks.skip("Wayland smoke test", why)
                 continue
-            check_client(checks, program, runtime_dir, socket, scale, factor)
+            check_client(checks, program, runtime_dir, socket, scale, factor, platform)
         finally:
             if weston is not None:
                 stop(weston)
