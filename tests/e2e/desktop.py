@@ -51,6 +51,14 @@ WINDOW_MANAGERS = {
     "kwin_x11": (["kwin_x11", "--replace"], True, True),
 }
 
+# What a desktop session starts before its window manager, where the
+# release has it, with the D-Bus name it serves: KWin 6 (Debian 13) takes
+# its shortcuts, Alt+F4 among them, from Plasma's own daemon, which it
+# cannot start itself; KWin 5 (Debian 12) starts its own.
+SESSION_DAEMONS = {
+    "kwin_x11": [("/usr/lib/x86_64-linux-gnu/libexec/kglobalacceld", "org.kde.kglobalaccel")],
+}
+
 
 # ---------------------------------------------------------------- checks
 
@@ -151,7 +159,7 @@ def _die_with_parent():
 
 def _listed_programs():
     with open(os.path.join(ROOT, "tests", "programs.txt")) as f:
-        return frozenset(line.strip() for line in f if line.strip() and not line.startswith("#"))
+        return frozenset(line.split()[0] for line in f if line.strip() and not line.startswith("#"))
 
 
 LISTED_PROGRAMS = _listed_programs()
@@ -510,9 +518,24 @@ class Desktop:
     def composites(self):
         return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager][2]
 
+    def _start_session_daemons(self):
+        for program, name in SESSION_DAEMONS.get(self.window_manager, []):
+            if not os.path.exists(program):
+                continue
+            self._spawn([program])
+
+            def serves():
+                result = run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+                             env=self.env(), capture_output=True, text=True)
+                return "boolean true" in result.stdout
+            if not wait_until(serves, 20, 0.1):
+                raise RuntimeError("%s does not serve %s" % (program, name))
+
     def _start_window_manager(self):
         from Xlib import X, Xutil
         argv, extended, _ = WINDOW_MANAGERS[self.window_manager]
+        self._start_session_daemons()
         self._spawn(argv)
         if extended:
             atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
@@ -599,6 +622,9 @@ class Desktop:
             env.pop(name, None)
         env["QT_QPA_PLATFORM"] = "xcb"
         env["XDG_RUNTIME_DIR"] = self.runtime_dir
+        # Desktops keep settings (KWin's shortcuts among them) between runs:
+        # each desktop here starts from none.
+        env["XDG_CONFIG_HOME"] = os.path.join(self.runtime_dir, "config")
         if self.display_name:
             env["DISPLAY"] = self.display_name
         if self.bus_address:
