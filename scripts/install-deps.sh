@@ -30,7 +30,7 @@ optional_test_packages=(kglobalacceld)
 
 # Making the release files (scripts/package.sh), and checking them.
 package_packages=(dpkg-dev zip mingw-w64 g++-mingw-w64-x86-64-posix)
-package_test_packages=(lintian desktop-file-utils appstream)
+package_test_packages=(lintian desktop-file-utils appstream debootstrap)
 
 packages=("${build_packages[@]}")
 optional=()
