@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/frmMain_layout.h"
 #include "platform/portable/errors.h"
 #include "shaping/clsTransForm.h"
 
@@ -19,7 +20,7 @@ void frmMain::Form_Load() {
     // skipped just the same: one resume-next step covers both.
     ResumeNext([&] {
         clsTransForm shaper(windowSystem_);
-        const Colour colr = 0x00FFFFFF;
+        const Colour colr = kKeyColour;
         shaper.SetRegion(form_, colr);
     });
 }

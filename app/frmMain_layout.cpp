@@ -17,6 +17,7 @@ const FormLayout& frmMainLayout() {
         f.centreOnScreen = true;
         f.backColour = kColourHighlightText;
         f.pictureBmp = assets::window_bmp();
+        f.keyColour = kKeyColour;
         static const PictureRendition renditions[] = {
             {1.5, assets::window_150_png()}, {2.0, assets::window_200_png()}, {3.0, assets::window_300_png()}};
         f.pictureRenditions = renditions;

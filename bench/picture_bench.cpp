@@ -27,7 +27,7 @@ void Resampled(benchmark::State& state) {
     const double factor = static_cast<double>(state.range(0)) / 100.0;
     const Bitmap rendition = tw::ScaleBitmap(Shipped(), PixelScale(RenditionFor(factor)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(tw::ScalePicture(Shipped(), &rendition, RenditionFor(factor), PixelScale(factor)));
+        benchmark::DoNotOptimize(tw::ScalePicture(Shipped(), tw::kWhite, &rendition, RenditionFor(factor), PixelScale(factor)));
 }
 
 BENCHMARK(Enlarged)->Arg(125)->Arg(150)->Arg(200)->Arg(300)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/portable/picture.h"
@@ -55,9 +56,13 @@ struct LabelLayout {
     FontLayout font;
 };
 
+// A menu item of this caption shows as a separator line and cannot be chosen.
+inline constexpr std::string_view kSeparatorCaption = "-";
+
 struct MenuItemLayout {
     std::string name;
-    std::string caption;  // "-" shows a separator
+    std::string caption;
+    bool IsSeparator() const { return caption == kSeparatorCaption; }
 };
 
 struct MenuLayout {
@@ -77,6 +82,9 @@ struct FormLayout {
     bool centreOnScreen = true;  // else at the screen's top left corner
     Colour backColour = kColourHighlightText;
     std::span<const std::uint8_t> pictureBmp;  // drawn at (0, 0), at the display scale
+    // The colour its load handler cuts away from the picture: where the
+    // picture has it, the renditions are made to have it too.
+    Colour keyColour = kWhite;
     std::span<const PictureRendition> pictureRenditions;  // the picture drawn larger, to resample from
     std::span<const std::uint8_t> iconIco;
     FontLayout font;

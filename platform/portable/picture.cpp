@@ -12,8 +12,6 @@ namespace {
 
 constexpr std::uint64_t kFileHeaderSize = 14;
 constexpr std::uint64_t kInfoHeaderSize = 40;
-// Beyond this many pixels a "picture" is a corrupt header, not a window shape.
-constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
 
 [[noreturn]] void ThrowInvalidPicture() {
     throw RuntimeError(err::kInvalidPicture, "", std::string(ClassicDescription(err::kInvalidPicture)));
@@ -50,7 +48,7 @@ Bitmap Bitmap::FromBmp(std::span<const std::uint8_t> bytes) {
     const bool bottomUp = rawHeight > 0;
     const std::uint64_t w = static_cast<std::uint64_t>(width);
     const std::uint64_t h = static_cast<std::uint64_t>(std::llabs(static_cast<long long>(rawHeight)));
-    if (w * h > kMaxPixels) ThrowInvalidPicture();
+    if (!WithinPixelCap(w, h)) ThrowInvalidPicture();
 
     const std::uint64_t rowBytes = w * 3;
     const std::uint64_t stride = (rowBytes + 3) / 4 * 4;

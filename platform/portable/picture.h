@@ -13,6 +13,17 @@ namespace tw {
 // 0x00BBGGRR, red in the low byte, as the Windows graphics interface has it.
 using Colour = std::uint32_t;
 
+inline constexpr Colour kWhite = 0x00FFFFFF;
+
+// Beyond this many pixels a picture is a corrupt header or a broken scale
+// setting, not anything a window could show: every reader and scaler
+// refuses it.
+inline constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{1} << 28;
+
+constexpr bool WithinPixelCap(std::uint64_t width, std::uint64_t height) {
+    return width <= kMaxPicturePixels && height <= kMaxPicturePixels && width * height <= kMaxPicturePixels;
+}
+
 // The same colour as 0x00RRGGBB, the order of a Qt QRgb and of a 32-bit
 // Windows DIB pixel.
 constexpr std::uint32_t ToXrgb(Colour c) { return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu); }

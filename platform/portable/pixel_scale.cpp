@@ -8,22 +8,6 @@
 #include "platform/portable/errors.h"
 
 namespace tw {
-namespace {
-
-// A scaled picture larger than this is a broken setting, not a window.
-constexpr std::uint64_t kMaxDevicePixels = std::uint64_t{1} << 28;
-
-// For each device column (or row), the picture column it shows.
-std::vector<std::int32_t> SourceIndex(std::int32_t count, PixelScale scale) {
-    std::vector<std::int32_t> index;
-    for (std::int32_t x = 0; x < count; ++x) {
-        const std::int32_t width = scale.Edge(x + 1) - scale.Edge(x);
-        index.insert(index.end(), static_cast<std::size_t>(width), x);
-    }
-    return index;
-}
-
-}  // namespace
 
 PixelScale::PixelScale(double factor) {
     if (std::isfinite(factor) && factor > 0.0) factor_ = factor;
@@ -40,12 +24,13 @@ std::int32_t PixelScale::Edge(std::int32_t x) const {
     return static_cast<std::int32_t>(edge < kMin ? kMin : edge > kMax ? kMax : edge);
 }
 
-std::int32_t CentredStart(std::int32_t areaStart, std::int32_t areaLength, std::int32_t length) {
-    const std::int64_t room = std::int64_t{areaLength} - length;
-    const std::int64_t start = areaStart + (room >= 0 ? room / 2 : -((1 - room) / 2));
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::clamp(start, kMin, kMax));
+std::vector<std::int32_t> SourceIndex(std::int32_t count, PixelScale scale) {
+    std::vector<std::int32_t> index;
+    for (std::int32_t x = 0; x < count; ++x) {
+        const std::int32_t width = scale.Edge(x + 1) - scale.Edge(x);
+        index.insert(index.end(), static_cast<std::size_t>(width), x);
+    }
+    return index;
 }
 
 Region ScaleRegion(const Region& region, PixelScale scale) {
@@ -62,7 +47,7 @@ Bitmap ScaleBitmap(const Bitmap& bitmap, PixelScale scale) {
     if (scale.IsIdentity()) return bitmap;
     const std::uint64_t w = static_cast<std::uint64_t>(std::max<std::int32_t>(scale.Edge(bitmap.Width()), 0));
     const std::uint64_t h = static_cast<std::uint64_t>(std::max<std::int32_t>(scale.Edge(bitmap.Height()), 0));
-    if (w * h > kMaxDevicePixels) throw ClassicError(err::kOutOfMemory);
+    if (!WithinPixelCap(w, h)) throw ClassicError(err::kOutOfMemory);
     const std::vector<std::int32_t> columns = SourceIndex(bitmap.Width(), scale);
     const std::vector<std::int32_t> rows = SourceIndex(bitmap.Height(), scale);
     std::vector<Colour> pixels;

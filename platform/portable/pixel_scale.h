@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/portable/picture.h"
 #include "platform/portable/region.h"
@@ -40,11 +41,9 @@ inline constexpr int kLayoutDpi = 96;
 
 Region ScaleRegion(const Region& region, PixelScale scale);
 
-// Where a window of `length` device pixels starts when centred along an area
-// of the screen: the floor of half the room, as Windows centres, so both
-// builds stand on the same device pixel at every scale (also when the window
-// is larger than the area).
-std::int32_t CentredStart(std::int32_t areaStart, std::int32_t areaLength, std::int32_t length);
+// For each device column (or row) that the first `count` picture columns
+// cover, the picture column it lies in.
+std::vector<std::int32_t> SourceIndex(std::int32_t count, PixelScale scale);
 
 // Nearest neighbour through the same mapping: no colour is ever blended, so
 // the colour key stays exact. RuntimeError 7 beyond what a window can show.

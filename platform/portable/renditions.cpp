@@ -9,9 +9,6 @@
 namespace tw {
 namespace {
 
-constexpr Colour kWhite = 0x00FFFFFF;
-constexpr std::uint64_t kMaxDevicePixels = std::uint64_t{1} << 28;
-
 struct Tap {
     std::int32_t index;
     float weight;
@@ -53,13 +50,6 @@ Colour Pack(const float* rgb) {
     return c;
 }
 
-// For each device column (or row), the picture column it lies in.
-std::vector<std::int32_t> SourceIndex(std::int32_t count, PixelScale scale) {
-    std::vector<std::int32_t> index;
-    for (std::int32_t x = 0; x < count; ++x)
-        index.insert(index.end(), static_cast<std::size_t>(scale.Edge(x + 1) - scale.Edge(x)), x);
-    return index;
-}
 
 }  // namespace
 
@@ -78,7 +68,7 @@ Bitmap ResampleBitmap(const Bitmap& source, double sourceScale, PixelScale scale
                       std::int32_t height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxDevicePixels)
+    if (!WithinPixelCap(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
         throw ClassicError(err::kOutOfMemory);
     if (source.Width() <= 0 || source.Height() <= 0) {
         return Bitmap(width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height, kWhite));
@@ -114,7 +104,8 @@ Bitmap ResampleBitmap(const Bitmap& source, double sourceScale, PixelScale scale
     return Bitmap(width, height, std::move(pixels));
 }
 
-Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double renditionScale, PixelScale scale) {
+Bitmap ScalePicture(const Bitmap& picture, Colour key, const Bitmap* rendition, double renditionScale,
+                    PixelScale scale) {
     const PixelScale drawn(renditionScale);
     if (rendition == nullptr || rendition->Width() != drawn.Edge(picture.Width()) ||
         rendition->Height() != drawn.Edge(picture.Height())) {
@@ -124,7 +115,7 @@ Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double rendi
         ResampleBitmap(*rendition, renditionScale, scale, scale.Edge(picture.Width()), scale.Edge(picture.Height()));
     // Blending and the finer drawing decide colours; the picture decides
     // where the outline is, as it does for the window's shape, and lends its
-    // own colour where the finer drawing left a pixel inside it white.
+    // own colour where the finer drawing left a pixel inside it in the key.
     const std::vector<std::int32_t> columns = SourceIndex(picture.Width(), scale);
     const std::vector<std::int32_t> rows = SourceIndex(picture.Height(), scale);
     std::vector<Colour> pixels;
@@ -133,18 +124,18 @@ Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double rendi
         for (std::size_t x = 0; x < columns.size(); ++x) {
             const Colour c = resampled.Pixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
             const Colour own = picture.Pixel(columns[x], rows[y]);
-            pixels.push_back(own == kWhite ? kWhite : c == kWhite ? own : c);
+            pixels.push_back(own == key ? key : c == key ? own : c);
         }
     }
     return Bitmap(static_cast<std::int32_t>(columns.size()), static_cast<std::int32_t>(rows.size()),
                   std::move(pixels));
 }
 
-Bitmap ShowPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale,
-                   PngDecoder decode) {
+Bitmap ShowPicture(const Bitmap& picture, Colour key, std::span<const PictureRendition> renditions,
+                   PixelScale scale, PngDecoder decode) {
     const PictureRendition* best = BestRendition(renditions, scale);
     const std::optional<Bitmap> drawn = best != nullptr ? decode(best->png) : std::nullopt;
-    return ScalePicture(picture, drawn ? &*drawn : nullptr, best != nullptr ? best->scale : 1.0, scale);
+    return ScalePicture(picture, key, drawn ? &*drawn : nullptr, best != nullptr ? best->scale : 1.0, scale);
 }
 
 }  // namespace tw

@@ -28,18 +28,20 @@ const PictureRendition* BestRendition(std::span<const PictureRendition> renditio
 Bitmap ResampleBitmap(const Bitmap& source, double sourceScale, PixelScale scale, std::int32_t width,
                       std::int32_t height);
 
-// The picture as a window shows it at a scale: the rendition resampled, pure
-// white exactly in the device blocks of the picture's white pixels, so the
-// outline stays the picture's; without a rendition, or with one of the wrong
-// size, the picture through ScaleBitmap.
-Bitmap ScalePicture(const Bitmap& picture, const Bitmap* rendition, double renditionScale, PixelScale scale);
+// The picture as a window shows it at a scale: the rendition resampled, in
+// the key colour (what the window's outline cuts away) exactly in the device
+// blocks of the picture's key pixels, so the outline stays the picture's;
+// without a rendition, or with one of the wrong size, the picture through
+// ScaleBitmap.
+Bitmap ScalePicture(const Bitmap& picture, Colour key, const Bitmap* rendition, double renditionScale,
+                    PixelScale scale);
 
 // The adapter's PNG reader: nullopt for anything it cannot read.
 using PngDecoder = std::optional<Bitmap> (*)(std::span<const std::uint8_t> png);
 
 // ScalePicture with the best rendition for the scale, decoded by `decode`;
 // one that does not decode leaves the picture enlarged as ScaleBitmap does.
-Bitmap ShowPicture(const Bitmap& picture, std::span<const PictureRendition> renditions, PixelScale scale,
-                   PngDecoder decode);
+Bitmap ShowPicture(const Bitmap& picture, Colour key, std::span<const PictureRendition> renditions,
+                   PixelScale scale, PngDecoder decode);
 
 }  // namespace tw

@@ -1,9 +1,11 @@
-// Every function a desktop adapter defines: with the interfaces in ui.h
-// (UiRuntime, Form, Label) and window_system.h (WindowSystem) it implements,
-// this is all the core needs of a desktop. The adapters are platform/qt/
-// (with platform/posix/ for files) and platform/win32/; each opens
-// (qt_runtime.h, win32_runtime.h) with what it implements and what it
-// cannot do. desktop_rules.h holds the rules both follow.
+// Every function a desktop adapter defines: with the interfaces it
+// implements, in ui.h (UiRuntime, Form, Label), window_system.h
+// (OutlineTarget, AdapterWindowSystem) and startup.h (StartUpSteps), this is
+// all the core needs of a desktop. The adapters are platform/qt/ (with
+// platform/posix/ for files) and platform/win32/; each opens (qt_runtime.h,
+// win32_runtime.h) with what it implements and what it cannot do.
+// startup.h holds the start-up both run, desktop_rules.h the rules both
+// follow.
 #pragma once
 
 #include <cstddef>
@@ -21,14 +23,14 @@ namespace tw {
 
 // --- The runtime
 
-// Runs the program: builds the window hidden, raises load, shows it, then
-// delivers events until End(). Returns the process exit status.
+// Runs the program: readies the desktop's toolkit, then the start-up of
+// startup.h with the adapter's steps. Returns the process exit status.
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers);
 
 // --- Window regions
 
 // The desktop's window system.
-WindowSystem& DesktopWindowSystem();
+AdapterWindowSystem& DesktopWindowSystem();
 
 // --- Files. Failures are RuntimeErrors with the runtime's classic numbers
 // and texts and an empty source; callers raise them again under their own

@@ -1,12 +1,15 @@
-// How every adapter turns the desktop's input and timers into what the
-// handlers of ui.h receive: each rule once, with no desktop in sight, so
-// that both adapters follow the same one and unit tests check it.
+// How every adapter turns the desktop's input, timers and screen into what
+// the handlers of ui.h and the start-up (startup.h) work with: each rule
+// once, with no desktop in sight, so that both adapters follow the same one
+// and unit tests check it. The display scale's mapping is pixel_scale.h's.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "platform/portable/layout.h"
+#include "platform/portable/region.h"
 #include "platform/ports/ui.h"
 
 namespace tw {
@@ -33,6 +36,38 @@ struct TimerSchedule {
 
 constexpr TimerSchedule ScheduleOf(const TimerLayout& timer) {
     return {timer.enabled && timer.intervalMs > 0, std::max(timer.intervalMs, kMinTimerPeriodMs)};
+}
+
+// Where a window of `length` device pixels starts when centred along an area
+// of the screen: the floor of half the room, as Windows centres, so both
+// builds stand on the same device pixel at every scale (also when the window
+// is larger than the area).
+constexpr std::int32_t CentredStart(std::int32_t areaStart, std::int32_t areaLength, std::int32_t length) {
+    const std::int64_t room = std::int64_t{areaLength} - length;
+    const std::int64_t start = areaStart + (room >= 0 ? room / 2 : -((1 - room) / 2));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+struct DevicePoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const DevicePoint&, const DevicePoint&) = default;
+};
+
+struct DeviceSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    friend bool operator==(const DeviceSize&, const DeviceSize&) = default;
+};
+
+// Where a window of a size, frame included, first stands on a screen, all in
+// device pixels: centred on the whole screen, not its work area, as Windows
+// centres; or at the screen's top left corner.
+constexpr DevicePoint FirstPosition(const Rect& screen, DeviceSize window, bool centred) {
+    if (!centred) return {screen.left, screen.top};
+    return {CentredStart(screen.left, screen.right - screen.left, window.width),
+            CentredStart(screen.top, screen.bottom - screen.top, window.height)};
 }
 
 }  // namespace tw

@@ -29,7 +29,9 @@ public:
     virtual WindowHandle hWnd() const = 0;
 };
 
-class Form : public ShapeableWindow {
+// A window built from its layout. Its outline comes in picture pixels
+// (window_system.h says how).
+class Form : public ShapeableWindow, public OutlineTarget {
 public:
     // A control named in the layout; RuntimeError if there is none.
     virtual Label& GetLabel(const std::string& name) = 0;

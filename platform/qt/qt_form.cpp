@@ -6,19 +6,18 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
-#include <limits>
-#include <optional>
-
 #include "platform/portable/errors.h"
 #include "platform/portable/renditions.h"
-#include "platform/ports/desktop_rules.h"
+#include "platform/qt/qt_label.h"
+#include "platform/qt/qt_picture.h"
+#include "platform/qt/qt_style.h"
+#include "platform/qt/qt_window_system.h"
+#include "platform/qt/wayland/input_region.h"
 #include "platform/qt/x11/hints.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/position_keeper.h"
@@ -27,75 +26,6 @@
 
 namespace tw::qt {
 namespace {
-
-QFont ToQFont(const FontLayout& layout) {
-    QFont font;
-    // "MS Sans Serif" is rarely installed here; the others are plain sans
-    // faces that fontconfig is likely to have, tried in this order.
-    font.setFamilies({QString::fromStdString(layout.face), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(layout.pixelSize);
-    font.setWeight(layout.weight >= 700 ? QFont::Bold : QFont::Normal);
-    font.setItalic(layout.italic);
-    font.setUnderline(layout.underline);
-    font.setStrikeOut(layout.strikeout);
-    return font;
-}
-
-std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
-    if (bmp.empty()) return nullptr;
-    return std::make_shared<const Bitmap>(Bitmap::FromBmp(bmp));
-}
-
-// A rendition Qt cannot read leaves the picture enlarged as it always was.
-std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
-    QImage image;
-    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
-        !image.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"))
-        return std::nullopt;
-    image = image.convertToFormat(QImage::Format_RGB32);
-    std::vector<Colour> pixels;
-    pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            pixels.push_back(FromXrgb(line[x]));
-    }
-    return Bitmap(image.width(), image.height(), std::move(pixels));
-}
-
-QRgb ToQRgb(Colour c) { return 0xFF000000u | ToXrgb(c); }
-
-// The frame in device pixels: background, then the picture scaled by the
-// same mapping as the outline; with a clip, only what lies inside it.
-QImage BuildFrame(const Bitmap* scaledPicture, QColor background, PixelScale scale, QSize size, const Region* clip) {
-    QImage frame(size, QImage::Format_ARGB32_Premultiplied);
-    frame.fill(background);
-    if (scaledPicture != nullptr) {
-        const Bitmap& scaled = *scaledPicture;
-        const int w = std::min(scaled.Width(), size.width());
-        for (int y = 0; y < std::min(scaled.Height(), size.height()); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
-            for (int x = 0; x < w; ++x) line[x] = ToQRgb(scaled.Pixel(x, y));
-        }
-    }
-    if (clip != nullptr) {
-        QImage cut(size, QImage::Format_ARGB32_Premultiplied);
-        cut.fill(Qt::transparent);
-        const QRect bounds(QPoint(0, 0), size);
-        for (const Rect& r : clip->Rects()) {
-            const QRect span = QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)) & bounds;
-            for (int y = span.top(); y <= span.bottom(); ++y) {
-                std::copy_n(reinterpret_cast<const QRgb*>(frame.constScanLine(y)) + span.left(), span.width(),
-                            reinterpret_cast<QRgb*>(cut.scanLine(y)) + span.left());
-            }
-        }
-        frame = std::move(cut);
-    }
-    frame.setDevicePixelRatio(scale.Factor());
-    return frame;
-}
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
     switch (button) {
@@ -113,62 +43,11 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-QColor ToQColor(Colour colour) {
-    if (colour == kColourHighlightText)
-        return QGuiApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
-    if (colour & kSystemColourFlag) return Qt::white;  // no other system colour is used
-    return QColor::fromRgb(ToXrgb(colour));
-}
-
-QRegion ToQRegion(const Region& region) {
-    std::vector<QRect> rects;
-    rects.reserve(region.Rects().size());
-    for (const Rect& r : region.Rects())
-        rects.emplace_back(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
-    QRegion result;
-    // Our rectangles are already y-x banded, the form setRects expects.
-    result.setRects(rects.data(), static_cast<int>(rects.size()));
-    return result;
-}
-
-QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen) {
-    const QPoint centred = owner.center() - QPoint(size.width() / 2, size.height() / 2);
-    const int right = std::max(screen.left(), screen.right() + 1 - size.width() - frame.width());
-    const int bottom = std::max(screen.top(), screen.bottom() + 1 - size.height() - frame.height());
-    return QRect(QPoint(std::clamp(centred.x(), screen.left(), right), std::clamp(centred.y(), screen.top(), bottom)),
-                 size);
-}
-
-QtLabel::QtLabel(const LabelLayout& layout, QWidget* parent) : QLabel(parent) {
-    setObjectName(QString::fromStdString(layout.name));
-    setGeometry(layout.rect.left, layout.rect.top, layout.rect.width, layout.rect.height);
-    setFont(ToQFont(layout.font));
-    setWordWrap(true);
-    Qt::Alignment horizontal = layout.alignment == HAlign::Left    ? Qt::AlignLeft
-                               : layout.alignment == HAlign::Right ? Qt::AlignRight
-                                                                 : Qt::AlignHCenter;
-    setAlignment(horizontal | Qt::AlignTop);
-    setTextFormat(Qt::PlainText);
-    setAutoFillBackground(!layout.transparentBackground);
-    setAttribute(Qt::WA_TranslucentBackground, layout.transparentBackground);
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, ToQColor(layout.foreColour));
-    setPalette(pal);
-    setText(QString::fromStdString(layout.caption));
-}
-
-// QLabel repaints only when the text differs.
-void QtLabel::SetCaption(const std::string& caption) { setText(QString::fromStdString(caption)); }
-
-void QtLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }
-void QtLabel::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
-void QtLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
-
 QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     : runtime_(runtime),
-      centreOnScreen_(layout.centreOnScreen),
       showInTaskbar_(layout.showInTaskbar),
       frameless_(layout.frameless),
+      key_(layout.keyColour),
       bitmap_(DecodePicture(layout.pictureBmp)),
       picture_(bitmap_),
       renditions_(layout.pictureRenditions) {
@@ -206,14 +85,12 @@ void QtForm::SetUpWindow(const FormLayout& layout) {
 
 void QtForm::BuildTimers(const std::vector<TimerLayout>& timers) {
     for (const TimerLayout& timerLayout : timers) {
-        const TimerSchedule schedule = ScheduleOf(timerLayout);
         auto* timer = new QTimer(this);
         timer->setObjectName(QString::fromStdString(timerLayout.name));
-        timer->setInterval(schedule.periodMs);
         connect(timer, &QTimer::timeout, this, [this, name = timerLayout.name] {
             if (handlers_) RunHandler(runtime_, [&] { handlers_->Timer_Tick(name); });
         });
-        timers_.emplace_back(timer, schedule.ticks);
+        timers_.push_back(timer);
     }
 }
 
@@ -223,8 +100,8 @@ void QtForm::BuildMenus(const std::vector<MenuLayout>& menus) {
         menu->setObjectName(QString::fromStdString(menuLayout.name));
         menu->setTitle(QString::fromStdString(menuLayout.caption));
         for (const MenuItemLayout& item : menuLayout.items) {
-            QAction* action = item.caption == "-" ? menu->addSeparator()
-                                                  : menu->addAction(QString::fromStdString(item.caption));
+            QAction* action = item.IsSeparator() ? menu->addSeparator()
+                                                 : menu->addAction(QString::fromStdString(item.caption));
             action->setObjectName(QString::fromStdString(item.name));
         }
         menus_[menuLayout.name] = menu;
@@ -253,38 +130,26 @@ void QtForm::Rescale(PixelScale scale) {
     const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
     // A new outline at the same scale needs no new resampling.
     if (bitmap_ && (!shown_ || shownAt_ != scale_)) {
-        shown_ = std::make_shared<const Bitmap>(ShowPicture(*bitmap_, renditions_, scale_, DecodePng));
+        shown_ = std::make_shared<const Bitmap>(ShowPicture(*bitmap_, key_, renditions_, scale_, DecodePng));
         shownAt_ = scale_;
     }
     frame_ = BuildFrame(shown_.get(), background_, scale_, size, clip);
     ApplyOutline();
 }
 
-void QtForm::PlaceOnScreen() {
+void QtForm::MoveTo(DevicePoint device) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
-    // The whole screen, not its available area, as the Windows build does.
-    const QRect area = screen->geometry();
-    if (!centreOnScreen_) {
-        move(area.topLeft());
-        return;
-    }
-    // Centred in device pixels, as on Windows. Qt keeps a screen's top-left
-    // corner in device pixels but rounds its size to logical ones, so the
-    // X screen's own size is taken where it is the one screen.
-    const PixelScale scale(screen->devicePixelRatio());
-    const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
-    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
-    const QPoint centred(CentredStart(area.x(), device.width(), scale.Edge(width())),
-                         CentredStart(area.y(), device.height(), scale.Edge(height())));
-    // The nearest logical position for Qt; the exact one is set on show.
-    move(area.topLeft() + (centred - area.topLeft()) / scale.Factor());
-    devicePosition_ = centred;
+    // Qt keeps a screen's top left corner in device pixels, the rest of its
+    // positions in logical ones.
+    const QPoint origin = screen->geometry().topLeft();
+    const QPoint at(device.x, device.y);
+    move(origin + (at - origin) / screen->devicePixelRatio());
+    devicePosition_ = at;
 }
 
-void QtForm::StartTimers() {
-    for (auto& [timer, enabled] : timers_)
-        if (enabled) timer->start();
+void QtForm::StartTimer(std::size_t index, int periodMs) {
+    timers_.at(index)->start(periodMs);
 }
 
 WindowHandle QtForm::hWnd() const { return static_cast<WindowHandle>(winId()); }
@@ -296,16 +161,11 @@ Label& QtForm::GetLabel(const std::string& name) {
     return *it->second;
 }
 
-QMenu* QtForm::Menu(const std::string& name) const {
-    auto it = menus_.find(name);
-    return it == menus_.end() ? nullptr : it->second;
-}
-
 void QtForm::PopupMenu(const std::string& menuName) {
-    QMenu* menu = Menu(menuName);
-    if (menu == nullptr) throw ClassicError(err::kObjectDoesntSupport, objectName().toStdString());
+    const auto it = menus_.find(menuName);
+    if (it == menus_.end()) throw ClassicError(err::kObjectDoesntSupport, objectName().toStdString());
     // The chosen item's handler runs here, before the pop-up call returns.
-    QAction* chosen = menu->exec(QCursor::pos());
+    QAction* chosen = it->second->exec(QCursor::pos());
     if (chosen != nullptr && handlers_ != nullptr) handlers_->Menu_Click(chosen->objectName().toStdString());
 }
 
@@ -322,18 +182,10 @@ void QtForm::ApplyOutline() {
                       scale_.Edge(width()), scale_.Edge(height()));
         return;
     }
-    // Elsewhere (Wayland) the outline is the surface's input region, which
-    // Qt maps to the surface's pixels; what shows is the frame's alpha, so
-    // the widget itself has no mask to clip its painting by.
-    if (QWindow* window = windowHandle()) window->setMask(InputRegion());
-}
-
-QRegion QtForm::InputRegion() const {
-    if (!outline_) return {};
-    // Qt reads an empty mask as "no mask"; a mask wholly outside the window
-    // takes no clicks, as an empty outline must.
-    if (outline_->IsEmpty()) return QRegion(-1, -1, 1, 1);
-    return outlineRegion_;
+    // Elsewhere (Wayland) Qt maps the input region to the surface's pixels;
+    // what shows is the frame's alpha, so the widget itself has no mask to
+    // clip its painting by.
+    if (QWindow* window = windowHandle()) wayland::SetInputRegion(*window, outline_ ? &outlineRegion_ : nullptr);
 }
 
 void QtForm::paintEvent(QPaintEvent*) {

@@ -1,8 +1,9 @@
-// The Qt window built from a layout. Qt types stay inside platform/qt/.
+// The Qt window built from a layout: the picture drawn at the display scale,
+// the outline (X11 shape or Wayland input region), labels, timers and the
+// menu. Qt types stay inside platform/qt/.
 #pragma once
 
 #include <QImage>
-#include <QLabel>
 #include <QRegion>
 #include <QWidget>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/portable/pixel_scale.h"
+#include "platform/ports/desktop_rules.h"
 #include "platform/ports/ui.h"
 
 class QMenu;
@@ -24,18 +26,7 @@ namespace x11 {
 class PositionKeeper;
 }
 
-class QtLabel final : public QLabel, public Label {
-public:
-    QtLabel(const LabelLayout& layout, QWidget* parent);
-    void SetCaption(const std::string& caption) override;
-
-protected:
-    // A label takes the presses inside its rectangle and does nothing with
-    // them; ignoring them would hand them on to the window.
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-};
+class QtLabel;
 
 class QtForm final : public QWidget, public Form {
 public:
@@ -43,19 +34,20 @@ public:
     ~QtForm() override;
 
     void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
-    // Centred on the primary screen, or at its top left corner, as laid out.
-    void PlaceOnScreen();
-    void StartTimers();
+    // The top left corner at a point of the primary screen in device pixels:
+    // Qt gets the nearest logical position now, the X server the exact one
+    // when the window maps.
+    void MoveTo(DevicePoint device);
+    // The layout's timer number `index` ticks every periodMs from now on.
+    void StartTimer(std::size_t index, int periodMs);
 
     const tw::Picture& Picture() const override { return picture_; }
     WindowHandle hWnd() const override;
     Label& GetLabel(const std::string& name) override;
     void PopupMenu(const std::string& menuName) override;
+    void SetOutline(RegionHandle outline, bool redraw) override;
 
-    // The window's outline in picture pixels: null for none (the full rectangle).
-    void SetOutline(RegionHandle outline, bool redraw);
     const Region* Outline() const { return outline_.get(); }
-    QMenu* Menu(const std::string& name) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -73,14 +65,13 @@ private:
     bool UpdateScale();  // true when it rescaled
     void Rescale(PixelScale scale);
     void ApplyOutline();
-    QRegion InputRegion() const;
 
     UiRuntime& runtime_;
     FormHandlers* handlers_ = nullptr;
-    bool centreOnScreen_;
     bool showInTaskbar_;
     bool frameless_;
-    std::optional<QPoint> devicePosition_;  // where PlaceOnScreen centred it, in device pixels
+    Colour key_;
+    std::optional<QPoint> devicePosition_;  // where MoveTo put it, in device pixels
     std::shared_ptr<const Bitmap> bitmap_;
     BitmapPicture picture_;
     std::span<const PictureRendition> renditions_;
@@ -100,15 +91,7 @@ private:
     std::unique_ptr<x11::PositionKeeper> positionKeeper_;
     std::map<std::string, QtLabel*> labels_;
     std::map<std::string, QMenu*> menus_;
-    std::vector<std::pair<QTimer*, bool>> timers_;  // with whether it ticks at all
+    std::vector<QTimer*> timers_;
 };
-
-QColor ToQColor(Colour colour);
-QRegion ToQRegion(const Region& region);
-
-// Where a dialog of a size (and a window manager's frame around it) stands
-// centred over a window and wholly on a screen's available area, as far as
-// it fits; all in logical pixels.
-QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen);
 
 }  // namespace tw::qt

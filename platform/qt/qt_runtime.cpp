@@ -1,3 +1,5 @@
+#include "platform/qt/qt_runtime.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -13,7 +15,7 @@
 #include "platform/ports/adapter_hooks.h"
 #include "platform/qt/display_check.h"
 #include "platform/qt/qt_form.h"
-#include "platform/qt/qt_runtime.h"
+#include "platform/qt/x11/xcb.h"
 
 namespace tw {
 namespace {
@@ -116,6 +118,56 @@ void QtRuntime::End(int exitStatus) {
     std::_Exit(exitStatus);
 }
 
+QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen) {
+    const QPoint centred = owner.center() - QPoint(size.width() / 2, size.height() / 2);
+    const int right = std::max(screen.left(), screen.right() + 1 - size.width() - frame.width());
+    const int bottom = std::max(screen.top(), screen.bottom() + 1 - size.height() - frame.height());
+    return QRect(QPoint(std::clamp(centred.x(), screen.left(), right), std::clamp(centred.y(), screen.top(), bottom)),
+                 size);
+}
+
+QtStartUp::QtStartUp(QtRuntime& runtime, AdapterWindowSystem& windowSystem)
+    : runtime_(runtime), windowSystem_(windowSystem) {}
+
+QtStartUp::~QtStartUp() = default;
+
+UiRuntime& QtStartUp::Runtime() { return runtime_; }
+
+Form& QtStartUp::MakeWindow(const FormLayout& layout) {
+    form_ = std::make_unique<QtForm>(layout, runtime_);
+    runtime_.SetOwner(form_.get());
+    return *form_;
+}
+
+void QtStartUp::SetHandlers(FormHandlers& handlers) { form_->SetHandlers(&handlers); }
+
+std::optional<Rect> QtStartUp::PrimaryScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return std::nullopt;
+    // The whole screen, not its available area. Qt keeps a screen's top left
+    // corner in device pixels but rounds its size to logical ones, so the X
+    // screen's own size is taken where it is the one screen.
+    const QRect area = screen->geometry();
+    const PixelScale scale(screen->devicePixelRatio());
+    const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
+    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
+    return Rect{area.x(), area.y(), area.x() + device.width(), area.y() + device.height()};
+}
+
+DeviceSize QtStartUp::WindowSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const PixelScale scale(screen != nullptr ? screen->devicePixelRatio() : 1.0);
+    return {scale.Edge(form_->width()), scale.Edge(form_->height())};
+}
+
+void QtStartUp::MoveWindow(DevicePoint topLeft) { form_->MoveTo(topLeft); }
+
+void QtStartUp::ShowWindow() { form_->show(); }
+
+void QtStartUp::StartTimer(std::size_t index, int periodMs) { form_->StartTimer(index, periodMs); }
+
+int QtStartUp::DeliverEvents() { return QApplication::exec(); }
+
 }  // namespace qt
 
 int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
@@ -128,21 +180,8 @@ int RunApplication(int argc, char** argv, const FormLayout& layout, const Handle
     // The desktop entry's name: Wayland compositors match the window to it.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.tallowind.Tallowind"));
     qt::QtRuntime runtime;
-
-    std::unique_ptr<qt::QtForm> form;
-    std::unique_ptr<FormHandlers> handlers;
-    RunHandler(runtime, [&] {
-        form = std::make_unique<qt::QtForm>(layout, runtime);
-        handlers = makeHandlers(*form, runtime);
-    });
-    runtime.SetOwner(form.get());
-    form->SetHandlers(handlers.get());
-
-    RunHandler(runtime, [&] { handlers->Form_Load(); });
-    form->PlaceOnScreen();
-    form->show();
-    form->StartTimers();
-    return QApplication::exec();
+    qt::QtStartUp steps(runtime, DesktopWindowSystem());
+    return RunStartUp(steps, layout, makeHandlers);
 }
 
 }  // namespace tw

@@ -1,17 +1,20 @@
 // The Qt adapter, for Linux desktops on X11 and Wayland; the file services
 // are platform/posix/'s. It implements every hook of adapter_hooks.h:
-//  - RunApplication and UiRuntime (qt_runtime.cpp): Qt started at a display
-//    scale at which the window fits, message boxes centred over their owner,
-//    End at once.
-//  - Form and Label (qt_form.h): the window built from its layout, drawn at
-//    the display scale from the picture's best rendition (PNG read by Qt);
-//    timers, labels, the menu.
-//  - WindowSystem (qt_window_system.h): the outline, the capture, the
-//    caption drag as the desktop's own move.
-//  - What Qt does not offer on X11 (x11/): the xcb helpers (xcb.h), the
-//    shape in device pixels (shape.h), the window manager's move or our own
-//    (moves.h), Qt's position kept true (position_keeper.h), and no taskbar
-//    entry, no shadow and placement to the device pixel (hints.h).
+//  - RunApplication, UiRuntime and StartUpSteps (qt_runtime.cpp): Qt started
+//    at a display scale at which the window fits, then the start-up of
+//    ports/startup.h; message boxes centred over their owner; End at once.
+//  - Form (qt_form.h): the window built from its layout, with its outline
+//    in picture pixels mapped at the display scale; its timers and menu.
+//    Its labels (qt_label.h), its fonts and colours (qt_style.h), and its
+//    picture, read by Qt and drawn from its best rendition (qt_picture.h).
+//  - AdapterWindowSystem (qt_window_system.h): other windows' masks, the
+//    capture, the caption drag as the desktop's own move.
+//  - The outline where Qt offers no shape: on X11 the shape in device pixels
+//    (x11/shape.h), on Wayland the input region (wayland/input_region.h).
+//  - What else Qt does not offer on X11 (x11/): the xcb helpers (xcb.h), the
+//    window manager's move or our own (moves.h), Qt's position kept true
+//    (position_keeper.h), and no taskbar entry, no shadow and placement to
+//    the device pixel (hints.h).
 //  - A plain message where there is no display, before Qt starts
 //    (display_check.h).
 // What it cannot do:
@@ -30,13 +33,18 @@
 #pragma once
 
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
+#include "platform/ports/startup.h"
 #include "platform/ports/ui.h"
 
 namespace tw::qt {
+
+class QtForm;
 
 class QtRuntime final : public UiRuntime {
 public:
@@ -48,5 +56,35 @@ public:
 private:
     QPointer<QWidget> owner_;
 };
+
+// The start-up's steps on Qt, once QApplication runs.
+class QtStartUp final : public StartUpSteps {
+public:
+    QtStartUp(QtRuntime& runtime, AdapterWindowSystem& windowSystem);
+    ~QtStartUp() override;
+
+    UiRuntime& Runtime() override;
+    AdapterWindowSystem& WindowSystem() override { return windowSystem_; }
+    Form& MakeWindow(const FormLayout& layout) override;
+    void SetHandlers(FormHandlers& handlers) override;
+    std::optional<Rect> PrimaryScreen() override;
+    DeviceSize WindowSize() override;
+    void MoveWindow(DevicePoint topLeft) override;
+    void ShowWindow() override;
+    void StartTimer(std::size_t index, int periodMs) override;
+    int DeliverEvents() override;
+
+    QtForm* Window() const { return form_.get(); }
+
+private:
+    QtRuntime& runtime_;
+    AdapterWindowSystem& windowSystem_;
+    std::unique_ptr<QtForm> form_;
+};
+
+// Where a dialog of a size (and a window manager's frame around it) stands
+// centred over a window and wholly on a screen's available area, as far as
+// it fits; all in logical pixels.
+QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen);
 
 }  // namespace tw::qt

@@ -3,8 +3,9 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <vector>
+
 #include "platform/ports/adapter_hooks.h"
-#include "platform/qt/qt_form.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/xcb.h"
 
@@ -18,6 +19,16 @@ QWidget* FindWindow(WindowHandle handle) {
 
 }  // namespace
 
+QRegion ToQRegion(const Region& region) {
+    std::vector<QRect> rects;
+    rects.reserve(region.Rects().size());
+    for (const Rect& r : region.Rects())
+        rects.emplace_back(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+    QRegion result;
+    result.setRects(rects.data(), static_cast<int>(rects.size()));
+    return result;
+}
+
 void StartDesktopMove(QWidget& window) {
     if (x11::Connection() == nullptr) {
         window.windowHandle()->startSystemMove();
@@ -28,14 +39,11 @@ void StartDesktopMove(QWidget& window) {
     }
 }
 
-void QtWindowSystem::SetWindowRgn(WindowHandle window, RegionHandle region, bool redraw) {
+void QtWindowSystem::SetForeignWindowRgn(WindowHandle window, RegionHandle region, bool /*redraw*/) {
     QWidget* widget = FindWindow(window);
-    if (auto* form = dynamic_cast<QtForm*>(widget)) {
-        form->SetOutline(std::move(region), redraw);
-    } else if (widget != nullptr) {
-        if (region) widget->setMask(ToQRegion(*region));
-        else widget->clearMask();
-    }
+    if (widget == nullptr) return;
+    if (region) widget->setMask(ToQRegion(*region));
+    else widget->clearMask();
 }
 
 void QtWindowSystem::ReleaseCapture() {
@@ -53,7 +61,7 @@ std::intptr_t QtWindowSystem::SendMessageA(WindowHandle window, std::uint32_t me
 
 }  // namespace qt
 
-WindowSystem& DesktopWindowSystem() {
+AdapterWindowSystem& DesktopWindowSystem() {
     static qt::QtWindowSystem windowSystem;
     return windowSystem;
 }

@@ -8,8 +8,6 @@
 namespace tw::win32 {
 namespace {
 
-constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
-
 template <class T>
 class ComPtr {
 public:
@@ -65,7 +63,7 @@ std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
         FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)) ||
         FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        std::uint64_t{width} * height > kMaxPixels) {
+        !WithinPixelCap(width, height)) {
         return std::nullopt;
     }
     std::vector<std::uint32_t> bgrx(std::size_t{width} * height);

@@ -169,16 +169,26 @@ void Win32Form::Create() {
 
     RECT frame{0, 0, scale_.Edge(layout_.clientWidth), scale_.Edge(layout_.clientHeight)};
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Rect Win32Form::Monitor() const {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    // The whole monitor, as the Linux build centres on the whole screen.
     const RECT& area = monitor.rcMonitor;
-    const int x = layout_.centreOnScreen ? CentredStart(area.left, area.right - area.left, width) : area.left;
-    const int y = layout_.centreOnScreen ? CentredStart(area.top, area.bottom - area.top, height) : area.top;
-    ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return Rect{area.left, area.top, area.right, area.bottom};
+}
+
+DeviceSize Win32Form::FrameSize() const {
+    RECT frame{};
+    ::GetWindowRect(hwnd_, &frame);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32Form::MoveTo(DevicePoint topLeft) {
+    ::SetWindowPos(hwnd_, nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Form::Show() {
@@ -237,7 +247,7 @@ void Win32Form::BuildMenus() {
         UniqueMenu menu(::CreatePopupMenu());
         if (!menu.Get()) throw ClassicError(err::kOutOfMemory);
         for (const MenuItemLayout& item : menuLayout.items) {
-            if (item.caption == "-") {
+            if (item.IsSeparator()) {
                 ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
                 continue;
             }
@@ -249,11 +259,8 @@ void Win32Form::BuildMenus() {
     }
 }
 
-void Win32Form::StartTimers() {
-    for (std::size_t i = 0; i < layout_.timers.size(); ++i) {
-        const TimerSchedule schedule = ScheduleOf(layout_.timers[i]);
-        if (schedule.ticks) ::SetTimer(hwnd_, kFirstTimerId + i, static_cast<UINT>(schedule.periodMs), nullptr);
-    }
+void Win32Form::StartTimer(std::size_t index, int periodMs) {
+    ::SetTimer(hwnd_, kFirstTimerId + index, static_cast<UINT>(periodMs), nullptr);
 }
 
 void Win32Form::Rescale(PixelScale scale) {
@@ -261,22 +268,22 @@ void Win32Form::Rescale(PixelScale scale) {
     pictureBitmap_ = UniqueBitmap();
     pictureSize_ = SIZE{};
     if (bitmap_) {
-        const Bitmap scaled = ShowPicture(*bitmap_, layout_.pictureRenditions, scale_, DecodePng);
+        const Bitmap scaled = ShowPicture(*bitmap_, layout_.keyColour, layout_.pictureRenditions, scale_, DecodePng);
         pictureBitmap_ = MakePictureBitmap(scaled);
         pictureSize_ = SIZE{scaled.Width(), scaled.Height()};
     }
     for (auto& label : labels_) label->Rescale(scale_);
-    ApplyOutline();
+    ApplyOutline(true);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void Win32Form::ApplyOutline() {
+void Win32Form::ApplyOutline(bool redraw) {
     if (!outline_) {
-        ApplyWindowRegion(hwnd_, nullptr, true);
+        ApplyWindowRegion(hwnd_, nullptr, redraw);
         return;
     }
     const Region device = ScaleRegion(*outline_, scale_);
-    ApplyWindowRegion(hwnd_, &device, true);
+    ApplyWindowRegion(hwnd_, &device, redraw);
 }
 
 LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -325,7 +332,6 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
         hwnd_ = nullptr;
         return 0;
     default:
-        if (message == SetOutlineMessage()) return OnSetOutline(lParam);
         return ::DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
@@ -381,10 +387,9 @@ void Win32Form::OnDpiChanged(UINT dpi, const RECT& suggested) {
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT Win32Form::OnSetOutline(LPARAM region) {
-    outline_.reset(reinterpret_cast<Region*>(region));
-    ApplyOutline();
-    return TRUE;
+void Win32Form::SetOutline(RegionHandle outline, bool redraw) {
+    outline_ = std::move(outline);
+    ApplyOutline(redraw);
 }
 
 }  // namespace tw::win32

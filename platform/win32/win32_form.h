@@ -14,6 +14,7 @@
 #include "platform/portable/layout.h"
 #include "platform/portable/picture.h"
 #include "platform/portable/pixel_scale.h"
+#include "platform/ports/desktop_rules.h"
 #include "platform/ports/ui.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
@@ -32,21 +33,25 @@ public:
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
 
-    // Builds the window, hidden, sized for the display scale of its monitor
-    // and centred on that monitor.
+    // Builds the window, hidden, on the primary monitor and sized for its
+    // display scale.
     void Create();
     void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
+    // The monitor the window is on, and the window's size with its frame.
+    Rect Monitor() const;
+    DeviceSize FrameSize() const;
+    void MoveTo(DevicePoint topLeft);
     void Show();
-    void StartTimers();
-
-    HWND Hwnd() const { return hwnd_; }
-    PixelScale Scale() const { return scale_; }
+    // The layout's timer number `index` ticks every periodMs from now on.
+    void StartTimer(std::size_t index, int periodMs);
 
     // --- Form
     const tw::Picture& Picture() const override { return *picture_; }
     WindowHandle hWnd() const override { return reinterpret_cast<WindowHandle>(hwnd_); }
     Label& GetLabel(const std::string& name) override;
     void PopupMenu(const std::string& menuName) override;
+    // Kept in picture pixels, and mapped again whenever the scale changes.
+    void SetOutline(RegionHandle outline, bool redraw) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -59,14 +64,13 @@ private:
     void BuildLabels(HINSTANCE instance);
     void BuildMenus();
     void Rescale(PixelScale scale);
-    void ApplyOutline();
+    void ApplyOutline(bool redraw);
 
     void OnPaint();
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnTimer(WPARAM id);
     void OnMouseDown(std::int16_t button, WPARAM keys, LPARAM position);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
-    LRESULT OnSetOutline(LPARAM region);
 
     const FormLayout& layout_;
     UiRuntime& runtime_;

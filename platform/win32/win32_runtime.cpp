@@ -1,6 +1,7 @@
 // The user-interface runtime over plain Win32: the program's one window
-// (win32_form.h) and its message loop. Every handler runs inside
-// RunHandler(), so no C++ exception ever unwinds through a window procedure.
+// (win32_form.h), its start-up steps and its message loop. Every handler
+// runs inside RunHandler(), so no C++ exception ever unwinds through a
+// window procedure.
 #include "platform/win32/win32_runtime.h"
 
 #include <memory>
@@ -9,44 +10,61 @@
 #include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_form.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/window_region.h"
 
 namespace tw {
 
 namespace win32 {
 
 void Win32Runtime::MsgBox(const std::string& prompt, int style, const std::string& title) {
-    const HWND owner = owner_ != nullptr ? owner_->Hwnd() : nullptr;
+    const HWND owner = owner_ != nullptr ? ToHwnd(owner_->hWnd()) : nullptr;
     ::MessageBoxW(owner, Widen(prompt).c_str(), Widen(title).c_str(), static_cast<UINT>(style));
 }
 
 void Win32Runtime::End(int exitStatus) { ::ExitProcess(static_cast<UINT>(exitStatus)); }
 
-}  // namespace win32
+Win32StartUp::Win32StartUp(Win32Runtime& runtime, AdapterWindowSystem& windowSystem)
+    : runtime_(runtime), windowSystem_(windowSystem) {}
 
-int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
-    (void)argc, (void)argv;
-    win32::Win32Runtime runtime;
-    // Declared first, so that the window is gone before its handlers are.
-    std::unique_ptr<FormHandlers> handlers;
-    std::unique_ptr<win32::Win32Form> form;
-    // A form that cannot even be set up (a broken picture) is reported the
-    // way any other run-time error is.
-    RunHandler(runtime, [&] { form = std::make_unique<win32::Win32Form>(layout, runtime); });
-    runtime.SetOwner(form.get());
-    RunHandler(runtime, [&] { form->Create(); });
-    RunHandler(runtime, [&] { handlers = makeHandlers(*form, runtime); });
-    form->SetHandlers(handlers.get());
+Win32StartUp::~Win32StartUp() = default;
 
-    if (handlers) RunHandler(runtime, [&] { handlers->Form_Load(); });
-    form->Show();
-    form->StartTimers();
+UiRuntime& Win32StartUp::Runtime() { return runtime_; }
 
+Form& Win32StartUp::MakeWindow(const FormLayout& layout) {
+    form_ = std::make_unique<Win32Form>(layout, runtime_);
+    runtime_.SetOwner(form_.get());
+    form_->Create();
+    return *form_;
+}
+
+void Win32StartUp::SetHandlers(FormHandlers& handlers) { form_->SetHandlers(&handlers); }
+
+std::optional<Rect> Win32StartUp::PrimaryScreen() { return form_->Monitor(); }
+
+DeviceSize Win32StartUp::WindowSize() { return form_->FrameSize(); }
+
+void Win32StartUp::MoveWindow(DevicePoint topLeft) { form_->MoveTo(topLeft); }
+
+void Win32StartUp::ShowWindow() { form_->Show(); }
+
+void Win32StartUp::StartTimer(std::size_t index, int periodMs) { form_->StartTimer(index, periodMs); }
+
+int Win32StartUp::DeliverEvents() {
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+}  // namespace win32
+
+int RunApplication(int argc, char** argv, const FormLayout& layout, const HandlersFactory& makeHandlers) {
+    (void)argc, (void)argv;
+    win32::Win32Runtime runtime;
+    win32::Win32StartUp steps(runtime, DesktopWindowSystem());
+    return RunStartUp(steps, layout, makeHandlers);
 }
 
 }  // namespace tw

@@ -1,7 +1,8 @@
 // Window-region services over user32/gdi32. The region engine already holds
 // the rectangles in the form GDI keeps, so the RGNDATA bytes go straight to
-// ExtCreateRegion. Regions arrive in picture pixels and reach the window at
-// its display scale.
+// ExtCreateRegion. Regions arrive in picture pixels: the program's own
+// window maps them itself (Win32Form::SetOutline); any other window gets
+// them mapped at its monitor's scale.
 // Our headers come before <windows.h>: it defines WM_NCLBUTTONDOWN and
 // HTCAPTION as macros, which would rewrite the declarations in ours.
 #include "platform/portable/errors.h"
@@ -19,16 +20,11 @@ void ApplyWindowRegion(HWND window, const Region* deviceRegion, bool redraw) {
         return;
     }
     const std::vector<std::uint8_t> bytes = EncodeRegionData(*deviceRegion);
-    HRGN hrgn = ::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()),
-                                  reinterpret_cast<const RGNDATA*>(bytes.data()));
-    if (hrgn == nullptr) throw ClassicError(err::kOutOfMemory);
+    UniqueRegion region(::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()),
+                                          reinterpret_cast<const RGNDATA*>(bytes.data())));
+    if (!region) throw ClassicError(err::kOutOfMemory);
     // On success the system owns the region and frees it with the window.
-    if (!::SetWindowRgn(window, hrgn, redraw ? TRUE : FALSE)) ::DeleteObject(hrgn);
-}
-
-UINT SetOutlineMessage() {
-    static const UINT message = ::RegisterWindowMessageW(L"Tallowind.SetOutline");
-    return message;
+    if (::SetWindowRgn(window, region.Get(), redraw ? TRUE : FALSE)) (void)region.Release();
 }
 
 PixelScale ScaleOf(HWND window) {
@@ -48,32 +44,8 @@ PixelScale ScaleOf(HWND window) {
 
 namespace {
 
-HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
-
-bool OfThisProcess(HWND window) {
-    DWORD process = 0;
-    return ::GetWindowThreadProcessId(window, &process) != 0 && process == ::GetCurrentProcessId();
-}
-
-class Win32WindowSystem final : public WindowSystem {
+class Win32WindowSystem final : public AdapterWindowSystem {
 public:
-    void SetWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
-        const HWND hwnd = ToHwnd(window);
-        // Our own window keeps the outline and maps it at its scale, now and
-        // after the scale changes; the pointer only makes sense in-process.
-        if (OfThisProcess(hwnd) && ::SendMessageW(hwnd, win32::SetOutlineMessage(), redraw ? TRUE : FALSE,
-                                                  reinterpret_cast<LPARAM>(region.get()))) {
-            (void)region.release();
-            return;
-        }
-        if (!region) {
-            win32::ApplyWindowRegion(hwnd, nullptr, redraw);
-            return;
-        }
-        const Region device = ScaleRegion(*region, win32::ScaleOf(hwnd));
-        win32::ApplyWindowRegion(hwnd, &device, redraw);
-    }
-
     void ReleaseCapture() override { ::ReleaseCapture(); }
 
     std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -83,13 +55,24 @@ public:
         if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION && ::GetKeyState(VK_LBUTTON) >= 0) {
             return 0;
         }
-        return ::SendMessageA(ToHwnd(window), message, wParam, lParam);
+        return ::SendMessageA(win32::ToHwnd(window), message, wParam, lParam);
+    }
+
+protected:
+    void SetForeignWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
+        const HWND hwnd = win32::ToHwnd(window);
+        if (!region) {
+            win32::ApplyWindowRegion(hwnd, nullptr, redraw);
+            return;
+        }
+        const Region device = ScaleRegion(*region, win32::ScaleOf(hwnd));
+        win32::ApplyWindowRegion(hwnd, &device, redraw);
     }
 };
 
 }  // namespace
 
-WindowSystem& DesktopWindowSystem() {
+AdapterWindowSystem& DesktopWindowSystem() {
     static Win32WindowSystem system;
     return system;
 }

@@ -1,9 +1,11 @@
 // Window regions at the display scale, shared by the window system and the
-// adapter's own window. Internal to the adapter.
+// adapter's own window, and the handle as Win32 has it. Internal to the
+// adapter.
 #pragma once
 
 #include "platform/portable/pixel_scale.h"
 #include "platform/portable/region.h"
+#include "platform/ports/window_system.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
 // macros, which would rewrite the declarations in window_system.h.
@@ -15,11 +17,7 @@ namespace tw::win32 {
 // pixels; null gives back the full rectangle. The system owns what it gets.
 void ApplyWindowRegion(HWND window, const Region* deviceRegion, bool redraw);
 
-// The message by which the window system hands one of our own windows its
-// outline in picture pixels (lParam: a Region*, or 0 for none), which the
-// window takes over when it answers TRUE, so that it can map the outline
-// again whenever its display scale changes.
-UINT SetOutlineMessage();
+inline HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
 // The display scale a window is shown at: its monitor's dpi / 96.
 PixelScale ScaleOf(HWND window);

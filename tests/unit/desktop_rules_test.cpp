@@ -6,9 +6,11 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "platform/portable/byte_order.h"
 #include "platform/portable/picture.h"
+#include "platform/portable/pixel_scale.h"
 
 namespace tw {
 namespace {
@@ -46,6 +48,37 @@ TEST(DesktopRules, ATimerTicksOnlyWhenEnabledWithAnIntervalAndNeverBelowTheFloor
         EXPECT_EQ(schedule.ticks, c.ticks) << c.timer.name;
         EXPECT_EQ(schedule.periodMs, c.periodMs) << c.timer.name;
     }
+}
+
+TEST(DesktopRules, CentringFloorsHalfTheRoomInDevicePixels) {
+    struct Case {
+        const char* name;
+        std::int32_t areaStart, areaLength, length, start;
+    };
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    // The gadget (183 x 211 at 96 dpi) on a 1024 x 768 screen at each scale.
+    for (const double factor : {1.0, 1.25, 1.5, 2.0}) {
+        const PixelScale scale(factor);
+        const std::int32_t w = scale.Edge(183), h = scale.Edge(211);
+        EXPECT_EQ(CentredStart(0, 1024, w), (1024 - w) / 2) << factor;
+        EXPECT_EQ(CentredStart(0, 768, h), (768 - h) / 2) << factor;
+    }
+    for (const Case& c : {Case{"200 %: 329, which no logical pixel reaches", 0, 1024, 366, 329},
+                          Case{"125 %: 795 left over", 0, 1024, 229, 397},
+                          Case{"on a second monitor", 1920, 1280, 275, 2422},
+                          Case{"on a monitor left of the primary", -1280, 1280, 275, -778},
+                          Case{"a window wider than the area by an odd amount", 0, 100, 103, -2},
+                          Case{"a window wider than the area by an even amount", 0, 100, 104, -2},
+                          Case{"no room at all", 10, 50, 50, 10},
+                          Case{"beyond the 32-bit range", kMax, kMax, 0, kMax},
+                          Case{"below the 32-bit range", kMin, 0, kMax, kMin}}) {
+        EXPECT_EQ(CentredStart(c.areaStart, c.areaLength, c.length), c.start) << c.name;
+    }
+    // Where the window first stands: centred on the whole screen, or at its top left corner.
+    const Rect second{1920, 0, 3200, 1024};
+    EXPECT_EQ(FirstPosition(second, DeviceSize{275, 317}, true), (DevicePoint{2422, 353}));
+    EXPECT_EQ(FirstPosition(second, DeviceSize{275, 317}, false), (DevicePoint{1920, 0}));
 }
 
 TEST(DesktopRules, ColoursUnpackFromBgrToRgbOrder) {

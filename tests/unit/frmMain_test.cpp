@@ -71,6 +71,8 @@ public:
         log_.push_back("PopupMenu " + menuName);
         if (onPopup) onPopup();
     }
+    // The handlers give the outline through the window system, never here.
+    void SetOutline(RegionHandle, bool) override { log_.push_back("SetOutline"); }
 
     FakePicture picture;
     FakeLabel label1;

@@ -92,33 +92,6 @@ TEST(PixelScale, EdgesRoundHalvesUpAndSaturate) {
     EXPECT_EQ(PixelScale::FromDpi(0), PixelScale());
 }
 
-TEST(PixelScale, CentringFloorsHalfTheRoomInDevicePixels) {
-    struct Case {
-        const char* name;
-        std::int32_t areaStart, areaLength, length, start;
-    };
-    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-    // The gadget (183 x 211 at 96 dpi) on a 1024 x 768 screen at each scale.
-    for (const double factor : {1.0, 1.25, 1.5, 2.0}) {
-        const PixelScale scale(factor);
-        const std::int32_t w = scale.Edge(183), h = scale.Edge(211);
-        EXPECT_EQ(CentredStart(0, 1024, w), (1024 - w) / 2) << factor;
-        EXPECT_EQ(CentredStart(0, 768, h), (768 - h) / 2) << factor;
-    }
-    for (const Case& c : {Case{"200 %: 329, which no logical pixel reaches", 0, 1024, 366, 329},
-                          Case{"125 %: 795 left over", 0, 1024, 229, 397},
-                          Case{"on a second monitor", 1920, 1280, 275, 2422},
-                          Case{"on a monitor left of the primary", -1280, 1280, 275, -778},
-                          Case{"a window wider than the area by an odd amount", 0, 100, 103, -2},
-                          Case{"a window wider than the area by an even amount", 0, 100, 104, -2},
-                          Case{"no room at all", 10, 50, 50, 10},
-                          Case{"beyond the 32-bit range", kMax, kMax, 0, kMax},
-                          Case{"below the 32-bit range", kMin, 0, kMax, kMin}}) {
-        EXPECT_EQ(CentredStart(c.areaStart, c.areaLength, c.length), c.start) << c.name;
-    }
-}
-
 TEST(PixelScale, APictureNoWindowCouldShowIsOutOfMemory) {
     try {
         ScaleBitmap(ShippedPicture(), PixelScale(3000.0));

@@ -14,7 +14,6 @@
 namespace tw {
 namespace {
 
-constexpr Colour kWhite = 0x00FFFFFF;
 constexpr Colour kBlack = 0;
 
 using testing::OutlineOf;
@@ -35,7 +34,7 @@ class ShownPicture : public ::testing::TestWithParam<double> {};
 TEST_P(ShownPicture, IsWhiteExactlyWhereTheScaledPictureIs) {
     const PixelScale scale(GetParam());
     const Bitmap rendition = ShiftedRendition();
-    const Bitmap shown = ScalePicture(ShippedPicture(), &rendition, 2.0, scale);
+    const Bitmap shown = ScalePicture(ShippedPicture(), kWhite, &rendition, 2.0, scale);
     EXPECT_EQ(shown.Width(), scale.Edge(179));
     EXPECT_EQ(shown.Height(), scale.Edge(210));
     EXPECT_EQ(OutlineOf(shown), ScaleRegion(OutlineOf(ShippedPicture()), scale));
@@ -45,22 +44,30 @@ INSTANTIATE_TEST_SUITE_P(Scales, ShownPicture, ::testing::Values(1.0, 1.25, 1.5,
 
 TEST(ShownPicture, AtItsOwnScaleIsTheRenditionItself) {
     const Bitmap rendition = ScaleBitmap(ShippedPicture(), PixelScale(2.0));
-    const Bitmap shown = ScalePicture(ShippedPicture(), &rendition, 2.0, PixelScale(2.0));
+    const Bitmap shown = ScalePicture(ShippedPicture(), kWhite, &rendition, 2.0, PixelScale(2.0));
     for (std::int32_t y = 0; y < rendition.Height(); ++y)
         for (std::int32_t x = 0; x < rendition.Width(); ++x) ASSERT_EQ(shown.Pixel(x, y), rendition.Pixel(x, y));
+}
+
+// A 200 % drawing, all black, with columns and rows more or fewer than the
+// picture's at 200 %.
+Bitmap BlackDrawing(std::int32_t extraColumns, std::int32_t extraRows) {
+    const std::int32_t width = PixelScale(2.0).Edge(179) + extraColumns;
+    const std::int32_t height = PixelScale(2.0).Edge(210) + extraRows;
+    return Bitmap(width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height, kBlack));
 }
 
 TEST(ShownPicture, ARenditionThatCannotBeShownLeavesThePictureEnlarged) {
     static const std::uint8_t bytes[] = {0x89, 'P', 'N', 'G'};
     const PictureRendition renditions[] = {{2.0, bytes}};
+    // Bytes that do not decode, and drawings wrong in one dimension only.
     const PngDecoder decoders[] = {
         [](std::span<const std::uint8_t>) -> std::optional<Bitmap> { return std::nullopt; },
-        [](std::span<const std::uint8_t>) -> std::optional<Bitmap> {
-            return ScaleBitmap(ShippedPicture(), PixelScale(1.9));
-        }};
+        [](std::span<const std::uint8_t>) -> std::optional<Bitmap> { return BlackDrawing(1, 0); },
+        [](std::span<const std::uint8_t>) -> std::optional<Bitmap> { return BlackDrawing(0, -1); }};
     const Bitmap enlarged = ScaleBitmap(ShippedPicture(), PixelScale(1.5));
     for (const PngDecoder decode : decoders) {
-        const Bitmap shown = ShowPicture(ShippedPicture(), renditions, PixelScale(1.5), decode);
+        const Bitmap shown = ShowPicture(ShippedPicture(), kWhite, renditions, PixelScale(1.5), decode);
         ASSERT_EQ(shown.Width(), enlarged.Width());
         for (std::int32_t y = 0; y < shown.Height(); ++y)
             for (std::int32_t x = 0; x < shown.Width(); ++x) ASSERT_EQ(shown.Pixel(x, y), enlarged.Pixel(x, y));

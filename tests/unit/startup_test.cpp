@@ -1,0 +1,152 @@
+// The start-up both adapters run, against steps that only write down what
+// they are asked: the order of the steps, the placement and timer rules, and
+// the outline reaching the adopted window while the start-up's result lives.
+#include "platform/ports/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/fakes.h"
+
+namespace tw {
+namespace {
+
+using testing::CallLog;
+using testing::FakeRuntime;
+
+class LoggingForm final : public Form {
+public:
+    explicit LoggingForm(CallLog& log) : log_(log) {}
+    const tw::Picture& Picture() const override { return picture_; }
+    WindowHandle hWnd() const override { return 0x51; }
+    Label& GetLabel(const std::string&) override { throw ClassicError(err::kObjectDoesntSupport); }
+    void PopupMenu(const std::string&) override {}
+    void SetOutline(RegionHandle outline, bool) override {
+        log_.push_back(outline ? "SetOutline" : "SetOutline none");
+    }
+
+private:
+    CallLog& log_;
+    BitmapPicture picture_{nullptr};
+};
+
+class LoggingWindowSystem final : public AdapterWindowSystem {
+public:
+    explicit LoggingWindowSystem(CallLog& log) : log_(log) {}
+    void ReleaseCapture() override {}
+    std::intptr_t SendMessageA(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
+
+protected:
+    void SetForeignWindowRgn(WindowHandle window, RegionHandle, bool) override {
+        log_.push_back("foreign " + std::to_string(window));
+    }
+
+private:
+    CallLog& log_;
+};
+
+class LoggingSteps final : public StartUpSteps {
+public:
+    UiRuntime& Runtime() override { return runtime; }
+    AdapterWindowSystem& WindowSystem() override { return windowSystem; }
+    Form& MakeWindow(const FormLayout&) override { return Log("MakeWindow"), form; }
+    void SetHandlers(FormHandlers&) override { Log("SetHandlers"); }
+    std::optional<Rect> PrimaryScreen() override { return Log("PrimaryScreen"), screen; }
+    DeviceSize WindowSize() override { return Log("WindowSize"), DeviceSize{183, 211}; }
+    void MoveWindow(DevicePoint at) override { Log("MoveWindow " + std::to_string(at.x) + "," + std::to_string(at.y)); }
+    void ShowWindow() override { Log("ShowWindow"); }
+    void StartTimer(std::size_t index, int periodMs) override {
+        Log("StartTimer " + std::to_string(index) + " every " + std::to_string(periodMs));
+    }
+    int DeliverEvents() override { return Log("DeliverEvents"), 7; }
+
+    CallLog log;
+    std::optional<Rect> screen = Rect{0, 0, 1024, 768};
+    FakeRuntime runtime{FakeRuntime::OnEnd::Throw, &log};
+    LoggingWindowSystem windowSystem{log};
+    LoggingForm form{log};
+
+private:
+    void Log(std::string call) { log.push_back(std::move(call)); }
+};
+
+// Gives its window an outline at load, as the gadget does.
+class ShapingHandlers final : public FormHandlers {
+public:
+    ShapingHandlers(WindowSystem& windowSystem, Form& form, CallLog& log)
+        : windowSystem_(windowSystem), form_(form), log_(log) {}
+    void Form_Load() override {
+        log_.push_back("Form_Load");
+        windowSystem_.SetWindowRgn(form_.hWnd(), std::make_unique<Region>(Region::FromRect(0, 0, 5, 5)), true);
+    }
+
+private:
+    WindowSystem& windowSystem_;
+    Form& form_;
+    CallLog& log_;
+};
+
+FormLayout Layout(bool centred) {
+    FormLayout layout;
+    layout.centreOnScreen = centred;
+    layout.timers = {{"Fast", 1, true}, {"Zero", 0, true}, {"Off", 20, false}, {"Slow", 1000, true}};
+    return layout;
+}
+
+HandlersFactory Shaping(LoggingSteps& steps) {
+    return [&steps](Form& form, UiRuntime&) {
+        return std::make_unique<ShapingHandlers>(steps.windowSystem, form, steps.log);
+    };
+}
+
+TEST(StartUp, MakesLoadsPlacesShowsStartsTimersThenDeliversEvents) {
+    LoggingSteps steps;
+    EXPECT_EQ(RunStartUp(steps, Layout(true), Shaping(steps)), 7);
+    EXPECT_EQ(steps.log, (CallLog{"MakeWindow", "SetHandlers", "Form_Load", "SetOutline", "PrimaryScreen",
+                                  "WindowSize", "MoveWindow 420,278", "ShowWindow", "StartTimer 0 every 10",
+                                  "StartTimer 3 every 1000", "DeliverEvents"}));
+}
+
+TEST(StartUp, PlacesTheWindowAsLaidOutWhereTheDesktopHasAScreen) {
+    struct Case {
+        const char* name;
+        bool centred;
+        std::optional<Rect> screen;
+        std::optional<std::string> move;
+    };
+    const Case cases[] = {
+        {"centred on a second screen", true, Rect{1920, 0, 3200, 1024}, "MoveWindow 2468,406"},
+        {"at the top left corner", false, Rect{1920, 0, 3200, 1024}, "MoveWindow 1920,0"},
+        {"no screen to tell of: where the desktop puts it", true, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoggingSteps steps;
+        steps.screen = c.screen;
+        const StartedWindow started = StartUp(steps, Layout(c.centred), Shaping(steps));
+        const auto moved = std::find_if(steps.log.begin(), steps.log.end(),
+                                        [](const std::string& call) { return call.starts_with("MoveWindow"); });
+        EXPECT_EQ(moved == steps.log.end() ? std::nullopt : std::optional<std::string>(*moved), c.move);
+    }
+}
+
+TEST(StartUp, TheWindowTakesItsOutlineOnlyWhileTheStartUpsResultLives) {
+    LoggingSteps steps;
+    {
+        const StartedWindow started = StartUp(steps, Layout(true), Shaping(steps));
+        steps.log.clear();
+        steps.windowSystem.SetWindowRgn(0x51, nullptr, true);
+        steps.windowSystem.SetWindowRgn(0x52, nullptr, true);
+        EXPECT_EQ(steps.log, (CallLog{"SetOutline none", "foreign 82"}));
+    }
+    steps.log.clear();
+    steps.windowSystem.SetWindowRgn(0x51, nullptr, true);
+    EXPECT_EQ(steps.log, CallLog{"foreign 81"});
+}
+
+}  // namespace
+}  // namespace tw
