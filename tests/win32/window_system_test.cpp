@@ -1,5 +1,6 @@
-// The desktop window system over user32: regions reach the window as GDI holds
-// them, and the caption-drag message only goes out while the left button is down.
+// The desktop window system over user32 with a window that is not the
+// program's own, and what the Win32 window does beyond the conformance table
+// (tests/conformance/): its labels and fonts at each display scale.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "platform/portable/region.h"
 #include "platform/ports/adapter_hooks.h"
 #include "platform/win32/win32_form.h"
+#include "platform/win32/window_region.h"
 #include "tests/support/fakes.h"
 #include "shaping/colour_key_scan.h"
 #include "tests/win32/win32_test_support.h"
@@ -98,27 +100,10 @@ TEST(WindowSystem, SetWindowRgnGivesTheWindowExactlyOurRegion) {
     EXPECT_EQ(kind, ERROR) << "no region: the full rectangle again";
 }
 
-// Regression: a caption drag sent after a right click (left button up) used to
-// start the system's move loop, which then followed the pointer until the next
-// click anywhere.
-TEST(WindowSystem, CaptionDragGoesOutOnlyWhileTheLeftButtonIsDown) {
+TEST(WindowSystem, MessagesOtherThanTheCaptionDragPassAsTheyAre) {
     TestWindow window;
     REQUIRE_WINDOW(window);
-    WindowSystem& system = DesktopWindowSystem();
-    BYTE keys[256] = {};
-
-    ::SetKeyboardState(keys);
-    system.SendMessageA(window.Handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
-    EXPECT_EQ(TestWindow::CaptionDrags(), 0);
-
-    keys[VK_LBUTTON] = 0x80;
-    ::SetKeyboardState(keys);
-    system.SendMessageA(window.Handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
-    keys[VK_LBUTTON] = 0;
-    ::SetKeyboardState(keys);
-    EXPECT_EQ(TestWindow::CaptionDrags(), 1);
-
-    EXPECT_EQ(system.SendMessageA(window.Handle(), kSumMessage, 5, 7), 12) << "others pass as they are";
+    EXPECT_EQ(DesktopWindowSystem().SendMessageA(window.Handle(), kSumMessage, 5, 7), 12);
 }
 
 BOOL CALLBACK AddChild(HWND child, LPARAM list) {
@@ -154,83 +139,31 @@ LONG FontHeight(HWND control) {
 }
 
 // Wine gives every monitor one dpi and never sends WM_DPICHANGED, so the
-// test sends it: the window takes the suggested rectangle, and its outline,
-// labels and their fonts follow the new scale.
+// test sends it: the window takes the suggested rectangle, and its labels
+// and their fonts follow the new scale.
 TEST(WindowSystem, TheGadgetFollowsADpiChange) {
     testing::FakeRuntime runtime;
     win32::Win32Form form(frmMainLayout(), runtime);
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
     form.Create();
-    const Region outline = *CreateRegionFromPicture(form.Picture(), 0x00FFFFFF);
-    DesktopWindowSystem().SetWindowRgn(form.hWnd(), std::make_unique<Region>(outline), false);
+    const HWND hwnd = win32::ToHwnd(form.hWnd());
 
     for (const int dpi : {96, 144, 192}) {
         const PixelScale scale = PixelScale::FromDpi(dpi);
         const RECT suggested{40, 30, 40 + scale.Edge(183), 30 + scale.Edge(211)};
-        ::SendMessageW(form.Hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
-                       reinterpret_cast<LPARAM>(&suggested));
+        ::SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         RECT placed{};
-        ::GetWindowRect(form.Hwnd(), &placed);
+        ::GetWindowRect(hwnd, &placed);
         EXPECT_TRUE(::EqualRect(&placed, &suggested)) << dpi;
-        int kind = 0;
-        EXPECT_EQ(WindowRegionData(form.Hwnd(), &kind), EncodeRegionData(ScaleRegion(outline, scale))) << dpi;
 
-        const std::vector<HWND> labels = LabelsOf(form.Hwnd());
+        const std::vector<HWND> labels = LabelsOf(hwnd);
         ASSERT_EQ(labels.size(), 2u);
-        const RECT label1 = ClientRectIn(labels[0], form.Hwnd());
+        const RECT label1 = ClientRectIn(labels[0], hwnd);
         const RECT expected1{scale.Edge(24), scale.Edge(120), scale.Edge(153), scale.Edge(137)};
         EXPECT_TRUE(::EqualRect(&label1, &expected1)) << dpi;
         EXPECT_EQ(FontHeight(labels[0]), -scale.Edge(13)) << dpi;
         EXPECT_EQ(FontHeight(labels[1]), -scale.Edge(11)) << dpi;
     }
-}
-
-int g_labelMessages = 0;
-
-LRESULT CALLBACK CountLabelMessages(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && (message->message == WM_SETTEXT || message->message == WM_PAINT)) ++g_labelMessages;
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// The tick writes both captions a hundred times a second: writing the text
-// a label already shows must not touch it. And a label takes the presses on
-// it (a plain static passes them to the window below, the gadget).
-TEST(WindowSystem, TheLabelsTakeTheirPressesAndRepaintOnlyWhenTheirTextChanges) {
-    testing::FakeRuntime runtime;
-    win32::Win32Form form(frmMainLayout(), runtime);
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
-    form.Create();
-    ::ShowWindow(form.Hwnd(), SW_SHOWNA);
-    ::UpdateWindow(form.Hwnd());
-    for (const HWND label : LabelsOf(form.Hwnd())) {
-        RECT r{};
-        ::GetWindowRect(label, &r);
-        EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2)),
-                  HTCLIENT);
-    }
-
-    const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, CountLabelMessages, nullptr, ::GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    Label& label1 = form.GetLabel("Label1");
-    g_labelMessages = 0;
-    label1.SetCaption("Loading");
-    EXPECT_EQ(g_labelMessages, 0);
-    label1.SetCaption("16 days,");
-    EXPECT_GT(g_labelMessages, 0);
-    ::UnhookWindowsHookEx(hook);
-    wchar_t shown[32] = {};
-    ::GetWindowTextW(LabelsOf(form.Hwnd())[0], shown, 32);
-    EXPECT_STREQ(shown, L"16 days,");
-}
-
-TEST(WindowSystem, ReleaseCaptureEndsOurCapture) {
-    TestWindow window;
-    REQUIRE_WINDOW(window);
-    ::SetCapture(window.Hwnd());
-    ASSERT_EQ(::GetCapture(), window.Hwnd());
-    DesktopWindowSystem().ReleaseCapture();
-    EXPECT_EQ(::GetCapture(), nullptr);
 }
 
 }  // namespace
