@@ -25,6 +25,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import xvfb  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 PICTURE_PATH = os.path.join(ROOT, "assets", "window.bmp")
@@ -470,30 +473,8 @@ class Desktop:
         return process
 
     def _start_xvfb(self):
-        # -displayfd lets the server pick a free display number itself, which
-        # no check of /tmp/.X11-unix can do safely with other servers starting.
-        read_end, write_end = os.pipe()
-        try:
-            process = self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                   "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
-                                  env=dict(os.environ), pass_fds=(write_end,))
-        finally:
-            os.close(write_end)
-        number = b""
-        deadline = time.monotonic() + 15
-        with os.fdopen(read_end, "rb") as pipe:
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                ready, _, _ = select.select([pipe], [], [], 0.2)
-                if ready:
-                    chunk = os.read(pipe.fileno(), 16)
-                    if not chunk:
-                        break
-                    number += chunk
-                if process.poll() is not None:
-                    break
-        if not number.strip().isdigit():
-            raise RuntimeError("Xvfb did not start (exit status %r)" % process.poll())
-        self.display_name = ":" + number.strip().decode()
+        _, self.display_name = xvfb.start(
+            lambda argv, **kwargs: self._spawn(argv, env=dict(os.environ), **kwargs))
         self.x = wait_until(self._try_connect, 10, 0.1)
         if self.x is None:
             raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
