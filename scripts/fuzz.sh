@@ -1,33 +1,25 @@
 #!/usr/bin/env bash
-# Builds the RGNDATA fuzzer with clang's libFuzzer and runs it for a while.
+# Builds the RGNDATA fuzzer with clang's libFuzzer (the "fuzz" preset of
+# CMakePresets.json) and runs it for a while.
 # Usage: scripts/fuzz.sh [seconds]   (default 30)
-# TW_FUZZ_BUILD_DIR chooses the build folder; extra libFuzzer flags can be
-# passed in TW_FUZZ_FLAGS. Findings (crash-*, leak-*, timeout-*) are written
-# to the build folder.
+# TW_FUZZ_BUILD_DIR chooses another build folder, CXX_FUZZ another clang++;
+# extra libFuzzer flags can be passed in TW_FUZZ_FLAGS. Findings (crash-*,
+# leak-*, timeout-*) are written to the build folder.
 set -euo pipefail
 
 seconds="${1:-30}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TW_FUZZ_BUILD_DIR:-$root/build/fuzz}"
-cxx="${CXX_FUZZ:-}"
-if [[ -z "$cxx" ]]; then
-  for candidate in clang++; do
-    if command -v "$candidate" >/dev/null; then cxx="$candidate"; break; fi
-  done
-fi
-if [[ -z "$cxx" ]]; then
-  echo "fuzz.sh: clang++ not found (needs clang and libclang-rt-dev for libFuzzer)" >&2
+cxx="${CXX_FUZZ:-clang++}"
+if ! command -v "$cxx" >/dev/null; then
+  echo "fuzz.sh: $cxx not found (needs clang and libclang-rt-dev for libFuzzer)" >&2
   exit 2
 fi
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
 echo "fuzz.sh: building tallowind_rgndata_fuzz in $build with $cxx"
 # A debug build optimised a little: libFuzzer gets through more inputs, and
 # the sanitizer build checks the region invariant after every change.
-cmake -S "$root" -B "$build" "${generator[@]}" --log-level=WARNING \
-  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-  -DTW_SANITIZE=ON -DTW_BUILD_FUZZ=ON -DTW_BUILD_TESTS=OFF
+(cd "$root" && cmake --preset fuzz -B "$build" --log-level=WARNING -DCMAKE_CXX_COMPILER="$cxx" >/dev/null)
 cmake --build "$build" -j "$(nproc)" --target tallowind_rgndata_fuzz
 
 # libFuzzer adds what it finds to the first corpus folder: work on a copy so

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF
+cmake --preset release >/dev/null
 cmake --build build/release
 exec build/release/tallowind

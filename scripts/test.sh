@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test: the unit and Qt
 # tests and the end-to-end tests under Xvfb; the unit and Qt tests again under
 # ASan+UBSan; a short fuzzing run; the Windows build under Wine; then the
-# release files (scripts/package.sh) and their packaging test.
+# release files (scripts/package.sh) and their packaging test. The builds are
+# the presets of CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -11,12 +12,12 @@ scripts/install-deps.sh test
 jobs=$(nproc)
 
 echo "== Build and test (RelWithDebInfo, with benchmarks)"
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_BENCH=ON
+cmake --preset test >/dev/null
 cmake --build build/test -j "$jobs"
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON
+cmake --preset asan >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \

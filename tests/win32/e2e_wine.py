@@ -17,61 +17,23 @@ throw-away one is made and removed.
 import json
 import os
 import re
-import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
 from desktop import (CENTRING_SCALES, FACE_LIMITS, LABEL_RECTS, WHITE, App, Desktop,  # noqa: E402
                      centred, compare_shaped, load_picture, run, run_test, scale_rect, spawn,
                      wait_reading, wait_until, window_size)
+from wine_prefix import WinePrefix  # noqa: E402
 from gadget_checks import (Gadget, check_about, check_desktop_close, check_face,  # noqa: E402
                            check_hole_clicks, check_person_using_it, check_shape, drag_away,
                            drag_back, face_table)
 
 CAPTION_PATTERNS = {"Label1": r"\d+ days,",
                     "Label2": r"\d+ hours, \d+ minutes and \d+ seconds\."}
-
-
-class WinePrefix:
-    """The prefix the program runs in: the caller's, or a throw-away one."""
-
-    def __init__(self):
-        self.path = os.environ.get("WINEPREFIX")
-        self.owned = not (self.path and os.path.isdir(self.path))
-        if self.owned:
-            self.path = tempfile.mkdtemp(prefix="tw-wine-e2e-")
-            run(["wineboot", "-i"], env=self.env(headless=True),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
-        self.wait_idle()
-
-    def env(self, headless=False):
-        env = {"WINEPREFIX": self.path, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree=;mshtml="}
-        if headless:
-            env = dict(os.environ, **env)
-            env.pop("DISPLAY", None)
-        return env
-
-    def set_dpi(self, dpi):
-        """The display scale Windows programs in this prefix start at."""
-        env = dict(os.environ, **self.env(headless=True))
-        run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
-                        "REG_DWORD", "/d", str(dpi), "/f"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60, check=True)
-        self.wait_idle()
-
-    def wait_idle(self):
-        # A session left from an earlier test holds another display: let it end.
-        run(["wineserver", "-w"], env=dict(os.environ, **self.env()), timeout=60)
-
-    def close(self):
-        if self.owned:
-            run(["wineserver", "-k"], env=dict(os.environ, **self.env()), timeout=60)
-            shutil.rmtree(self.path, ignore_errors=True)
 
 
 class WineGadget(Gadget):
@@ -210,7 +172,7 @@ def check_at_scale(checks, prefix, exe, inspector, picture, scale, figures):
 def main(checks):
     exe, inspector = (os.path.abspath(p) for p in sys.argv[1:3])
     picture = load_picture()
-    prefix = WinePrefix()
+    prefix = WinePrefix(run)
     try:
         check_at_100(checks, prefix, exe, inspector, picture)
         figures = {}
