@@ -1,6 +1,7 @@
 // Every function a desktop adapter defines: with the interfaces it
 // implements, in ui.h (UiRuntime, Form, Label), window_system.h
-// (OutlineTarget, AdapterWindowSystem) and startup.h (StartUpSteps), this is
+// (OutlineTarget, AdapterWindowSystem) and startup.h (AdapterWindow,
+// StartUpSteps), this is
 // all the core needs of a desktop. The adapters are platform/qt/ (with
 // platform/posix/ for files) and platform/win32/; each opens (qt_runtime.h,
 // win32_runtime.h) with what it implements and what it cannot do.

@@ -137,6 +137,25 @@ void QtForm::Rescale(PixelScale scale) {
     ApplyOutline();
 }
 
+std::optional<Rect> QtForm::PrimaryScreen() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return std::nullopt;
+    // The whole screen, not its available area. Qt keeps a screen's top left
+    // corner in device pixels but rounds its size to logical ones, so the X
+    // screen's own size is taken where it is the one screen.
+    const QRect area = screen->geometry();
+    const PixelScale scale(screen->devicePixelRatio());
+    const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
+    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
+    return Rect{area.x(), area.y(), area.x() + device.width(), area.y() + device.height()};
+}
+
+DeviceSize QtForm::WindowSize() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const PixelScale scale(screen != nullptr ? screen->devicePixelRatio() : 1.0);
+    return {scale.Edge(width()), scale.Edge(height())};
+}
+
 void QtForm::MoveTo(DevicePoint device) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;

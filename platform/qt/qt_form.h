@@ -15,7 +15,7 @@
 
 #include "platform/portable/pixel_scale.h"
 #include "platform/ports/desktop_rules.h"
-#include "platform/ports/ui.h"
+#include "platform/ports/startup.h"
 
 class QMenu;
 class QTimer;
@@ -28,18 +28,20 @@ class PositionKeeper;
 
 class QtLabel;
 
-class QtForm final : public QWidget, public Form {
+class QtForm final : public QWidget, public AdapterWindow {
 public:
     QtForm(const FormLayout& layout, UiRuntime& runtime);
     ~QtForm() override;
 
-    void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
-    // The top left corner at a point of the primary screen in device pixels:
+    // --- AdapterWindow
+    void SetHandlers(FormHandlers& handlers) override { handlers_ = &handlers; }
+    std::optional<Rect> PrimaryScreen() const override;
+    DeviceSize WindowSize() const override;
     // Qt gets the nearest logical position now, the X server the exact one
     // when the window maps.
-    void MoveTo(DevicePoint device);
-    // The layout's timer number `index` ticks every periodMs from now on.
-    void StartTimer(std::size_t index, int periodMs);
+    void MoveTo(DevicePoint device) override;
+    void Show() override { show(); }
+    void StartTimer(std::size_t index, int periodMs) override;
 
     const tw::Picture& Picture() const override { return picture_; }
     WindowHandle hWnd() const override;

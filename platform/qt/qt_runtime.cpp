@@ -15,7 +15,6 @@
 #include "platform/ports/adapter_hooks.h"
 #include "platform/qt/display_check.h"
 #include "platform/qt/qt_form.h"
-#include "platform/qt/x11/xcb.h"
 
 namespace tw {
 namespace {
@@ -126,45 +125,7 @@ QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, con
                  size);
 }
 
-QtStartUp::QtStartUp(QtRuntime& runtime, AdapterWindowSystem& windowSystem)
-    : runtime_(runtime), windowSystem_(windowSystem) {}
-
 QtStartUp::~QtStartUp() = default;
-
-UiRuntime& QtStartUp::Runtime() { return runtime_; }
-
-Form& QtStartUp::MakeWindow(const FormLayout& layout) {
-    form_ = std::make_unique<QtForm>(layout, runtime_);
-    runtime_.SetOwner(form_.get());
-    return *form_;
-}
-
-void QtStartUp::SetHandlers(FormHandlers& handlers) { form_->SetHandlers(&handlers); }
-
-std::optional<Rect> QtStartUp::PrimaryScreen() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) return std::nullopt;
-    // The whole screen, not its available area. Qt keeps a screen's top left
-    // corner in device pixels but rounds its size to logical ones, so the X
-    // screen's own size is taken where it is the one screen.
-    const QRect area = screen->geometry();
-    const PixelScale scale(screen->devicePixelRatio());
-    const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
-    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
-    return Rect{area.x(), area.y(), area.x() + device.width(), area.y() + device.height()};
-}
-
-DeviceSize QtStartUp::WindowSize() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const PixelScale scale(screen != nullptr ? screen->devicePixelRatio() : 1.0);
-    return {scale.Edge(form_->width()), scale.Edge(form_->height())};
-}
-
-void QtStartUp::MoveWindow(DevicePoint topLeft) { form_->MoveTo(topLeft); }
-
-void QtStartUp::ShowWindow() { form_->show(); }
-
-void QtStartUp::StartTimer(std::size_t index, int periodMs) { form_->StartTimer(index, periodMs); }
 
 int QtStartUp::DeliverEvents() { return QApplication::exec(); }
 

@@ -57,29 +57,13 @@ private:
     QPointer<QWidget> owner_;
 };
 
-// The start-up's steps on Qt, once QApplication runs.
-class QtStartUp final : public StartUpSteps {
+// The start-up's steps on Qt, once QApplication runs; the window's own are
+// QtForm's.
+class QtStartUp final : public OneWindowStartUp<QtRuntime, QtForm> {
 public:
-    QtStartUp(QtRuntime& runtime, AdapterWindowSystem& windowSystem);
+    using OneWindowStartUp::OneWindowStartUp;
     ~QtStartUp() override;
-
-    UiRuntime& Runtime() override;
-    AdapterWindowSystem& WindowSystem() override { return windowSystem_; }
-    Form& MakeWindow(const FormLayout& layout) override;
-    void SetHandlers(FormHandlers& handlers) override;
-    std::optional<Rect> PrimaryScreen() override;
-    DeviceSize WindowSize() override;
-    void MoveWindow(DevicePoint topLeft) override;
-    void ShowWindow() override;
-    void StartTimer(std::size_t index, int periodMs) override;
     int DeliverEvents() override;
-
-    QtForm* Window() const { return form_.get(); }
-
-private:
-    QtRuntime& runtime_;
-    AdapterWindowSystem& windowSystem_;
-    std::unique_ptr<QtForm> form_;
 };
 
 // Where a dialog of a size (and a window manager's frame around it) stands

@@ -137,6 +137,14 @@ struct PopupMenuEntry {
 Win32Form::Win32Form(const FormLayout& layout, UiRuntime& runtime) : layout_(layout), runtime_(runtime) {
     if (!layout_.pictureBmp.empty()) bitmap_ = std::make_shared<const Bitmap>(Bitmap::FromBmp(layout_.pictureBmp));
     picture_ = std::make_unique<BitmapPicture>(bitmap_);
+    try {
+        Create();
+    } catch (...) {
+        // No destructor runs for a form that was never made: the window,
+        // which points back at it, must go now.
+        if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+        throw;
+    }
 }
 
 Win32Form::~Win32Form() {
@@ -173,7 +181,7 @@ void Win32Form::Create() {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Rect Win32Form::Monitor() const {
+std::optional<Rect> Win32Form::PrimaryScreen() const {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -181,7 +189,7 @@ Rect Win32Form::Monitor() const {
     return Rect{area.left, area.top, area.right, area.bottom};
 }
 
-DeviceSize Win32Form::FrameSize() const {
+DeviceSize Win32Form::WindowSize() const {
     RECT frame{};
     ::GetWindowRect(hwnd_, &frame);
     return {frame.right - frame.left, frame.bottom - frame.top};

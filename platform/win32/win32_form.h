@@ -15,7 +15,7 @@
 #include "platform/portable/picture.h"
 #include "platform/portable/pixel_scale.h"
 #include "platform/ports/desktop_rules.h"
-#include "platform/ports/ui.h"
+#include "platform/ports/startup.h"
 
 // After our headers: <windows.h> defines WM_NCLBUTTONDOWN and HTCAPTION as
 // macros, which would rewrite the declarations in window_system.h.
@@ -26,24 +26,23 @@ namespace tw::win32 {
 class Win32Label;
 struct PopupMenuEntry;
 
-class Win32Form final : public Form {
+class Win32Form final : public AdapterWindow {
 public:
+    // Builds the window, hidden, on the primary monitor and sized for its
+    // display scale.
     Win32Form(const FormLayout& layout, UiRuntime& runtime);
     ~Win32Form() override;
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
 
-    // Builds the window, hidden, on the primary monitor and sized for its
-    // display scale.
-    void Create();
-    void SetHandlers(FormHandlers* handlers) { handlers_ = handlers; }
-    // The monitor the window is on, and the window's size with its frame.
-    Rect Monitor() const;
-    DeviceSize FrameSize() const;
-    void MoveTo(DevicePoint topLeft);
-    void Show();
-    // The layout's timer number `index` ticks every periodMs from now on.
-    void StartTimer(std::size_t index, int periodMs);
+    // --- AdapterWindow
+    void SetHandlers(FormHandlers& handlers) override { handlers_ = &handlers; }
+    // The monitor the window was made on, the primary one.
+    std::optional<Rect> PrimaryScreen() const override;
+    DeviceSize WindowSize() const override;
+    void MoveTo(DevicePoint topLeft) override;
+    void Show() override;
+    void StartTimer(std::size_t index, int periodMs) override;
 
     // --- Form
     const tw::Picture& Picture() const override { return *picture_; }
@@ -61,6 +60,7 @@ private:
     void Raise(Call&& call);
     RuntimeError NoSuchMember() const;
 
+    void Create();
     void BuildLabels(HINSTANCE instance);
     void BuildMenus();
     void Rescale(PixelScale scale);

@@ -23,31 +23,7 @@ void Win32Runtime::MsgBox(const std::string& prompt, int style, const std::strin
 
 void Win32Runtime::End(int exitStatus) { ::ExitProcess(static_cast<UINT>(exitStatus)); }
 
-Win32StartUp::Win32StartUp(Win32Runtime& runtime, AdapterWindowSystem& windowSystem)
-    : runtime_(runtime), windowSystem_(windowSystem) {}
-
 Win32StartUp::~Win32StartUp() = default;
-
-UiRuntime& Win32StartUp::Runtime() { return runtime_; }
-
-Form& Win32StartUp::MakeWindow(const FormLayout& layout) {
-    form_ = std::make_unique<Win32Form>(layout, runtime_);
-    runtime_.SetOwner(form_.get());
-    form_->Create();
-    return *form_;
-}
-
-void Win32StartUp::SetHandlers(FormHandlers& handlers) { form_->SetHandlers(&handlers); }
-
-std::optional<Rect> Win32StartUp::PrimaryScreen() { return form_->Monitor(); }
-
-DeviceSize Win32StartUp::WindowSize() { return form_->FrameSize(); }
-
-void Win32StartUp::MoveWindow(DevicePoint topLeft) { form_->MoveTo(topLeft); }
-
-void Win32StartUp::ShowWindow() { form_->Show(); }
-
-void Win32StartUp::StartTimer(std::size_t index, int periodMs) { form_->StartTimer(index, periodMs); }
 
 int Win32StartUp::DeliverEvents() {
     MSG message{};

@@ -39,29 +39,12 @@ private:
     const Win32Form* owner_ = nullptr;
 };
 
-// The start-up's steps on Win32.
-class Win32StartUp final : public StartUpSteps {
+// The start-up's steps on Win32; the window's own are Win32Form's.
+class Win32StartUp final : public OneWindowStartUp<Win32Runtime, Win32Form> {
 public:
-    Win32StartUp(Win32Runtime& runtime, AdapterWindowSystem& windowSystem);
+    using OneWindowStartUp::OneWindowStartUp;
     ~Win32StartUp() override;
-
-    UiRuntime& Runtime() override;
-    AdapterWindowSystem& WindowSystem() override { return windowSystem_; }
-    Form& MakeWindow(const FormLayout& layout) override;
-    void SetHandlers(FormHandlers& handlers) override;
-    std::optional<Rect> PrimaryScreen() override;
-    DeviceSize WindowSize() override;
-    void MoveWindow(DevicePoint topLeft) override;
-    void ShowWindow() override;
-    void StartTimer(std::size_t index, int periodMs) override;
     int DeliverEvents() override;
-
-    Win32Form* Window() const { return form_.get(); }
-
-private:
-    Win32Runtime& runtime_;
-    AdapterWindowSystem& windowSystem_;
-    std::unique_ptr<Win32Form> form_;
 };
 
 }  // namespace tw::win32

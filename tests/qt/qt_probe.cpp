@@ -124,7 +124,7 @@ protected:
     }
 
 private:
-    qt::QtForm& Form() { return *steps_.Window(); }
+    qt::QtForm& Form() { return *steps_.Made(); }
 
     qt::QtRuntime runtime_;
     qt::QtWindowSystem windowSystem_;

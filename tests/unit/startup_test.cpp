@@ -18,18 +18,27 @@ namespace {
 using testing::CallLog;
 using testing::FakeRuntime;
 
-class LoggingForm final : public Form {
+class LoggingWindow final : public AdapterWindow {
 public:
-    explicit LoggingForm(CallLog& log) : log_(log) {}
+    explicit LoggingWindow(CallLog& log) : log_(log) {}
     const tw::Picture& Picture() const override { return picture_; }
     WindowHandle hWnd() const override { return 0x51; }
     Label& GetLabel(const std::string&) override { throw ClassicError(err::kObjectDoesntSupport); }
     void PopupMenu(const std::string&) override {}
-    void SetOutline(RegionHandle outline, bool) override {
-        log_.push_back(outline ? "SetOutline" : "SetOutline none");
+    void SetOutline(RegionHandle outline, bool) override { Log(outline ? "SetOutline" : "SetOutline none"); }
+    void SetHandlers(FormHandlers&) override { Log("SetHandlers"); }
+    std::optional<Rect> PrimaryScreen() const override { return Log("PrimaryScreen"), screen; }
+    DeviceSize WindowSize() const override { return Log("WindowSize"), DeviceSize{183, 211}; }
+    void MoveTo(DevicePoint at) override { Log("MoveTo " + std::to_string(at.x) + "," + std::to_string(at.y)); }
+    void Show() override { Log("Show"); }
+    void StartTimer(std::size_t index, int periodMs) override {
+        Log("StartTimer " + std::to_string(index) + " every " + std::to_string(periodMs));
     }
 
+    std::optional<Rect> screen = Rect{0, 0, 1024, 768};
+
 private:
+    void Log(std::string call) const { log_.push_back(std::move(call)); }
     CallLog& log_;
     BitmapPicture picture_{nullptr};
 };
@@ -53,25 +62,13 @@ class LoggingSteps final : public StartUpSteps {
 public:
     UiRuntime& Runtime() override { return runtime; }
     AdapterWindowSystem& WindowSystem() override { return windowSystem; }
-    Form& MakeWindow(const FormLayout&) override { return Log("MakeWindow"), form; }
-    void SetHandlers(FormHandlers&) override { Log("SetHandlers"); }
-    std::optional<Rect> PrimaryScreen() override { return Log("PrimaryScreen"), screen; }
-    DeviceSize WindowSize() override { return Log("WindowSize"), DeviceSize{183, 211}; }
-    void MoveWindow(DevicePoint at) override { Log("MoveWindow " + std::to_string(at.x) + "," + std::to_string(at.y)); }
-    void ShowWindow() override { Log("ShowWindow"); }
-    void StartTimer(std::size_t index, int periodMs) override {
-        Log("StartTimer " + std::to_string(index) + " every " + std::to_string(periodMs));
-    }
-    int DeliverEvents() override { return Log("DeliverEvents"), 7; }
+    AdapterWindow& MakeWindow(const FormLayout&) override { return log.push_back("MakeWindow"), window; }
+    int DeliverEvents() override { return log.push_back("DeliverEvents"), 7; }
 
     CallLog log;
-    std::optional<Rect> screen = Rect{0, 0, 1024, 768};
     FakeRuntime runtime{FakeRuntime::OnEnd::Throw, &log};
     LoggingWindowSystem windowSystem{log};
-    LoggingForm form{log};
-
-private:
-    void Log(std::string call) { log.push_back(std::move(call)); }
+    LoggingWindow window{log};
 };
 
 // Gives its window an outline at load, as the gadget does.
@@ -107,7 +104,7 @@ TEST(StartUp, MakesLoadsPlacesShowsStartsTimersThenDeliversEvents) {
     LoggingSteps steps;
     EXPECT_EQ(RunStartUp(steps, Layout(true), Shaping(steps)), 7);
     EXPECT_EQ(steps.log, (CallLog{"MakeWindow", "SetHandlers", "Form_Load", "SetOutline", "PrimaryScreen",
-                                  "WindowSize", "MoveWindow 420,278", "ShowWindow", "StartTimer 0 every 10",
+                                  "WindowSize", "MoveTo 420,278", "Show", "StartTimer 0 every 10",
                                   "StartTimer 3 every 1000", "DeliverEvents"}));
 }
 
@@ -119,17 +116,17 @@ TEST(StartUp, PlacesTheWindowAsLaidOutWhereTheDesktopHasAScreen) {
         std::optional<std::string> move;
     };
     const Case cases[] = {
-        {"centred on a second screen", true, Rect{1920, 0, 3200, 1024}, "MoveWindow 2468,406"},
-        {"at the top left corner", false, Rect{1920, 0, 3200, 1024}, "MoveWindow 1920,0"},
+        {"centred on a second screen", true, Rect{1920, 0, 3200, 1024}, "MoveTo 2468,406"},
+        {"at the top left corner", false, Rect{1920, 0, 3200, 1024}, "MoveTo 1920,0"},
         {"no screen to tell of: where the desktop puts it", true, std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LoggingSteps steps;
-        steps.screen = c.screen;
+        steps.window.screen = c.screen;
         const StartedWindow started = StartUp(steps, Layout(c.centred), Shaping(steps));
         const auto moved = std::find_if(steps.log.begin(), steps.log.end(),
-                                        [](const std::string& call) { return call.starts_with("MoveWindow"); });
+                                        [](const std::string& call) { return call.starts_with("MoveTo"); });
         EXPECT_EQ(moved == steps.log.end() ? std::nullopt : std::optional<std::string>(*moved), c.move);
     }
 }

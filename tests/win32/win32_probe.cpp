@@ -45,12 +45,12 @@ public:
 
     StartUpSteps& Steps() override { return *this; }
 
-    // --- StartUpSteps: the adapter's own, brought to the probe's scale.
+    // --- StartUpSteps: the adapter's own, the window brought to the probe's scale.
     UiRuntime& Runtime() override { return steps_.Runtime(); }
     AdapterWindowSystem& WindowSystem() override { return steps_.WindowSystem(); }
-    Form& MakeWindow(const FormLayout& layout) override {
-        Form& form = steps_.MakeWindow(layout);
-        hwnd_ = win32::ToHwnd(form.hWnd());
+    AdapterWindow& MakeWindow(const FormLayout& layout) override {
+        AdapterWindow& window = steps_.MakeWindow(layout);
+        hwnd_ = win32::ToHwnd(window.hWnd());
         layout_ = &layout;
         const PixelScale scale(scale_);
         if (scale != win32::ScaleOf(hwnd_)) {
@@ -62,14 +62,8 @@ public:
         original_ = reinterpret_cast<WNDPROC>(
             ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountCaptionDrags)));
         hook_ = ::SetWindowsHookExW(WH_CALLWNDPROC, CountPaints, nullptr, ::GetCurrentThreadId());
-        return form;
+        return window;
     }
-    void SetHandlers(FormHandlers& handlers) override { steps_.SetHandlers(handlers); }
-    std::optional<Rect> PrimaryScreen() override { return steps_.PrimaryScreen(); }
-    DeviceSize WindowSize() override { return steps_.WindowSize(); }
-    void MoveWindow(DevicePoint topLeft) override { steps_.MoveWindow(topLeft); }
-    void ShowWindow() override { steps_.ShowWindow(); }
-    void StartTimer(std::size_t index, int periodMs) override { steps_.StartTimer(index, periodMs); }
     int DeliverEvents() override { return steps_.DeliverEvents(); }
 
     // --- AdapterProbe
@@ -100,7 +94,7 @@ public:
         rows_.clear();
         choose_ = choose;
         ::SetTimer(hwnd_, kMenuWatch, 20, &WatchForMenu);
-        steps_.Window()->PopupMenu(menu);
+        steps_.Made()->PopupMenu(menu);
         ::KillTimer(hwnd_, kMenuWatch);
         return rows_;
     }

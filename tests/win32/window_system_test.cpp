@@ -142,10 +142,9 @@ LONG FontHeight(HWND control) {
 // test sends it: the window takes the suggested rectangle, and its labels
 // and their fonts follow the new scale.
 TEST(WindowSystem, TheGadgetFollowsADpiChange) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
     testing::FakeRuntime runtime;
     win32::Win32Form form(frmMainLayout(), runtime);
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
-    form.Create();
     const HWND hwnd = win32::ToHwnd(form.hWnd());
 
     for (const int dpi : {96, 144, 192}) {
