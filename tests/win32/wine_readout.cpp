@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/win32_text.h"
+#include "tests/win32/wine_tool_support.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
 }  // namespace
 
 int main() {
+    tw::wine_tools::BecomeDpiAware();
     ::EnumWindows(PrintTopLevel, 0);
     return 0;
 }
