@@ -94,6 +94,10 @@ class Checks:
         self.skipped += 1
         print("SKIP %s: %s" % (name, why), flush=True)
 
+    def known(self, name, why):
+        """A fault seen and shown to be another program's (the system's), not ours."""
+        print("KNOWN %s%s: %s" % (self.prefix, name, why), flush=True)
+
     def summary_line(self):
         line = "%d passed, %d failed" % (self.passed, self.failed)
         if self.skipped:
@@ -185,9 +189,10 @@ def run(argv, **kwargs):
     return subprocess.run(argv, **kwargs)
 
 
-def spawn(argv, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs):
+def spawn(argv, env=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+          **kwargs):
     _must_be_listed(argv)
-    process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
+    process = subprocess.Popen(argv, env=env, stdin=stdin, stdout=stdout,
                                stderr=stderr, preexec_fn=_die_with_parent, **kwargs)
     _started.append(process)
     return process
@@ -385,6 +390,11 @@ def compare_shaped(shot, picture, backdrop, exclude=(), loose=()):
             elif seen != expected:
                 wrong.append((x, y, seen, expected))
     return wrong
+
+
+def pixels_of(rects):
+    """The pixels that (left, top, right, bottom) rectangles cover."""
+    return {(x, y) for left, top, right, bottom in rects for y in range(top, bottom) for x in range(left, right)}
 
 
 def describe_mismatches(wrong, limit=5):
@@ -747,6 +757,15 @@ class Desktop:
             except xerror.XError:
                 continue  # went away while we looked
         return sorted(found, key=lambda w: w["id"])
+
+    def shape_of(self, window_id):
+        """The window's bounding shape (SHAPE extension) as (left, top, right,
+        bottom) rectangles in its own coordinates; an unshaped window's is
+        its one rectangle."""
+        from Xlib.ext import shape
+        window = self.x.create_resource_object("window", window_id)
+        rects = window.shape_get_rectangles(shape.SK.Bounding).rectangles
+        return [(r.x, r.y, r.x + r.width, r.y + r.height) for r in rects]
 
     def top_level(self, window_id):
         """The child of the root that holds a window (its frame, if the window

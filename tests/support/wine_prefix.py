@@ -44,6 +44,11 @@ class WinePrefix:
             env.pop("WAYLAND_DISPLAY", None)
         return env
 
+    def version(self):
+        result = self.run(["wine", "--version"], env=self.env(headless=True), capture_output=True, text=True,
+                          timeout=60)
+        return result.stdout.strip()
+
     def set_dpi(self, dpi):
         """The display scale Windows programs in this prefix start at."""
         self.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",

@@ -1,5 +1,6 @@
 // Lists the visible top-level windows of the Wine session it runs in, with
-// their child controls' classes and texts, as JSON: what an end-to-end test
+// their child controls' classes and texts and the window's own region
+// (GetWindowRgn, null when it has none), as JSON: what an end-to-end test
 // reads instead of an accessibility tree, which Wine does not offer.
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/win32_text.h"
+#include "tests/win32/wine_tool_support.h"
 
 namespace {
 
@@ -67,6 +69,8 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
     // -Wrestrict false positive (GCC bug 105651) in optimised builds.
     std::string line = "{";
     line += Describe(window, nullptr);
+    line += ", \"region\": ";
+    line += tw::wine_tools::RegionJson(window);
     line += ", \"children\": [";
     for (std::size_t i = 0; i < children.size(); ++i) {
         line += i ? ", {" : "{";
@@ -80,6 +84,7 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
 }  // namespace
 
 int main() {
+    tw::wine_tools::BecomeDpiAware();
     ::EnumWindows(PrintTopLevel, 0);
     return 0;
 }
