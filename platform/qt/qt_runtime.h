@@ -26,10 +26,11 @@
 //  - On Wayland, decide anything the compositor decides: where the window
 //    first appears, whether a drag moves it (where refused, it stays), and
 //    whether it gets a taskbar entry, and whether a click on the cut-out
-//    reaches the window below (sway's does not). Wayland has no window
+//    reaches the window below (sway 1.7's does not). Wayland has no window
 //    shapes: the outline is the input region, and the frame is transparent
-//    outside it. Where Qt draws the title bar (GNOME), Qt 6.4 gives the
-//    About box minimise and maximise buttons whatever its flags say.
+//    outside it. Where Qt draws the title bar (GNOME), its buttons are not
+//    the About box's flags: Qt 6.4 gives minimise and maximise, Qt 6.8 those
+//    of GNOME's own title-bar setting.
 #pragma once
 
 #include <QPointer>
