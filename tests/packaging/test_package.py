@@ -118,12 +118,16 @@ class EmptyRoot:
         """The command run inside, in mounts of its own; with a display, the
         X server's socket is there too."""
         binds = "mount --bind /tmp/.X11-unix \"$0/tmp/.X11-unix\"; " if display else ""
-        script = ('mount -t proc proc "$0/proc"; mount --rbind /dev "$0/dev"; mount --rbind /sys "$0/sys"; '
+        # unshare cannot make the mounts private itself where "/" is no mount
+        # point (the test command run in a chroot, as bare-debian.sh does);
+        # there they are private already, elsewhere the script makes them so.
+        script = ('mount --make-rprivate / 2>/dev/null; '
+                  'mount -t proc proc "$0/proc"; mount --rbind /dev "$0/dev"; mount --rbind /sys "$0/sys"; '
                   'mkdir -p "$0/tmp/.X11-unix"; ' + binds +
                   'exec chroot "$0" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root '
                   'DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 ' + ("DISPLAY=%s " % display if display else "") +
                   '"$@"')
-        return ["unshare", "-m", "sh", "-c", script, self.path] + command
+        return ["unshare", "-m", "--propagation", "unchanged", "sh", "-c", script, self.path] + command
 
     def run(self, command):
         return run(self.argv(command))
@@ -141,11 +145,13 @@ class EmptyRoot:
 
 
 def mapped_files(pid, root):
-    """The files a process in the root maps, as the root names them (the
-    kernel names them as the reader sees them)."""
+    """The files a process in the root maps, as the root names them. The
+    kernel names them from the reader's root, or from the machine's where
+    the reader is in a chroot of its own (the test command run by
+    bare-debian.sh): the root's path ends the part to cut."""
     with open("/proc/%d/maps" % pid) as maps:
         paths = {line.split(None, 5)[5].strip() for line in maps if len(line.split(None, 5)) == 6}
-    return {p[len(root):] for p in paths if p.startswith(root + "/")}
+    return {p[p.index(root + "/") + len(root):] for p in paths if root + "/" in p}
 
 
 def is_font(path):
