@@ -104,6 +104,8 @@ MUTANTS = [
     # The start-up and the window system's port.
     ("start-up: a timer of interval 0 never ticks", "linux", "platform/ports/desktop_rules.h",
      "return {timer.enabled && timer.intervalMs > 0,", "return {timer.enabled,"),
+    ("start-up: ticks never come closer than the floor", "linux", "platform/ports/desktop_rules.h",
+     "std::max(timer.intervalMs, kMinTimerPeriodMs)", "timer.intervalMs"),
     ("start-up: only timers that tick are started", "linux", "platform/ports/startup.cpp",
      "if (schedule.ticks) window->StartTimer(i, schedule.periodMs);", "window->StartTimer(i, schedule.periodMs);"),
     ("start-up: the window is centred when laid out so", "linux", "platform/ports/desktop_rules.h",
@@ -150,7 +152,8 @@ MUTANTS = [
     ("win32: labels and fonts follow the display scale", "win32", "platform/win32/win32_form.cpp",
      "for (auto& label : labels_) label->Rescale(scale_);", "(void)labels_;"),
     ("win32: the outline follows the display scale", "win32", "platform/win32/win32_form.cpp",
-     "const Region device = ScaleRegion(*outline_, scale_);", "const Region device = *outline_;"),
+     "ApplyWindowRegion(hwnd_, outline_.get(), scale_, redraw);",
+     "ApplyWindowRegion(hwnd_, outline_.get(), PixelScale(), redraw);"),
 ]
 
 FAILED = re.compile(r"^\[  FAILED  \] (\S+)", re.M)

@@ -50,7 +50,6 @@ Colour Pack(const float* rgb) {
     return c;
 }
 
-
 }  // namespace
 
 const PictureRendition* BestRendition(std::span<const PictureRendition> renditions, PixelScale scale) {

@@ -1,8 +1,7 @@
 // Every function a desktop adapter defines: with the interfaces it
 // implements, in ui.h (UiRuntime, Form, Label), window_system.h
 // (OutlineTarget, AdapterWindowSystem) and startup.h (AdapterWindow,
-// StartUpSteps), this is
-// all the core needs of a desktop. The adapters are platform/qt/ (with
+// StartUpSteps), this is all the core needs of a desktop. The adapters are platform/qt/ (with
 // platform/posix/ for files) and platform/win32/; each opens (qt_runtime.h,
 // win32_runtime.h) with what it implements and what it cannot do.
 // startup.h holds the start-up both run, desktop_rules.h the rules both

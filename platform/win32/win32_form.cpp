@@ -285,14 +285,7 @@ void Win32Form::Rescale(PixelScale scale) {
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void Win32Form::ApplyOutline(bool redraw) {
-    if (!outline_) {
-        ApplyWindowRegion(hwnd_, nullptr, redraw);
-        return;
-    }
-    const Region device = ScaleRegion(*outline_, scale_);
-    ApplyWindowRegion(hwnd_, &device, redraw);
-}
+void Win32Form::ApplyOutline(bool redraw) { ApplyWindowRegion(hwnd_, outline_.get(), scale_, redraw); }
 
 LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Win32Form* self = nullptr;

@@ -14,12 +14,12 @@ namespace tw {
 
 namespace win32 {
 
-void ApplyWindowRegion(HWND window, const Region* deviceRegion, bool redraw) {
-    if (deviceRegion == nullptr) {
+void ApplyWindowRegion(HWND window, const Region* outline, PixelScale scale, bool redraw) {
+    if (outline == nullptr) {
         ::SetWindowRgn(window, nullptr, redraw ? TRUE : FALSE);
         return;
     }
-    const std::vector<std::uint8_t> bytes = EncodeRegionData(*deviceRegion);
+    const std::vector<std::uint8_t> bytes = EncodeRegionData(ScaleRegion(*outline, scale));
     UniqueRegion region(::ExtCreateRegion(nullptr, static_cast<DWORD>(bytes.size()),
                                           reinterpret_cast<const RGNDATA*>(bytes.data())));
     if (!region) throw ClassicError(err::kOutOfMemory);
@@ -61,12 +61,7 @@ public:
 protected:
     void SetForeignWindowRgn(WindowHandle window, RegionHandle region, bool redraw) override {
         const HWND hwnd = win32::ToHwnd(window);
-        if (!region) {
-            win32::ApplyWindowRegion(hwnd, nullptr, redraw);
-            return;
-        }
-        const Region device = ScaleRegion(*region, win32::ScaleOf(hwnd));
-        win32::ApplyWindowRegion(hwnd, &device, redraw);
+        win32::ApplyWindowRegion(hwnd, region.get(), win32::ScaleOf(hwnd), redraw);
     }
 };
 

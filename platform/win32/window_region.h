@@ -13,9 +13,10 @@
 
 namespace tw::win32 {
 
-// The window's visible and clickable area becomes the region, in device
-// pixels; null gives back the full rectangle. The system owns what it gets.
-void ApplyWindowRegion(HWND window, const Region* deviceRegion, bool redraw);
+// The window's visible and clickable area becomes the outline, given in
+// picture pixels and mapped at the scale; null gives back the full
+// rectangle. The system owns what it gets.
+void ApplyWindowRegion(HWND window, const Region* outline, PixelScale scale, bool redraw);
 
 inline HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 

@@ -2,6 +2,7 @@
 // platform the window's input region, under X11 the server's own shape and
 // geometry.
 #include <QApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -115,7 +116,13 @@ public:
     int MovesStarted() override { return moves_; }
     void Capture() override { Form().grabMouse(); }
     bool Captured() override { return QWidget::mouseGrabber() != nullptr; }
-    void Wait(int ms) override { QTest::qWait(ms); }
+    // An event loop of its own: QTest::qWait takes events in 10 ms turns,
+    // which would hide a timer ticking faster than that.
+    void Wait(int ms) override {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -16,7 +16,7 @@ inline const Bitmap& ShippedPicture() {
     return picture;
 }
 
-inline Region OutlineOf(const Bitmap& bitmap, Colour key = 0x00FFFFFF) {
+inline Region OutlineOf(const Bitmap& bitmap, Colour key = kWhite) {
     return *CreateRegionFromPicture(BitmapPicture(std::make_shared<const Bitmap>(bitmap)), key);
 }
 

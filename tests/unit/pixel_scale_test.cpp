@@ -16,8 +16,6 @@
 namespace tw {
 namespace {
 
-constexpr Colour kWhite = 0x00FFFFFF;
-
 using testing::OutlineOf;
 using testing::ShippedPicture;
 

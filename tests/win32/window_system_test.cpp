@@ -25,7 +25,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr UINT kSumMessage = WM_APP + 1;
 
-// A plain top-level window that records caption drags instead of starting one.
+// A plain top-level window, not the program's own, that answers kSumMessage.
 class TestWindow {
 public:
     TestWindow() {
@@ -36,7 +36,6 @@ public:
         ::RegisterClassW(&windowClass);
         hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"test", WS_POPUP, 0, 0,
                                   100, 80, nullptr, nullptr, windowClass.hInstance, nullptr);
-        captionDrags_ = 0;
     }
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
@@ -45,20 +44,14 @@ public:
     }
     HWND Hwnd() const { return hwnd_; }
     WindowHandle Handle() const { return reinterpret_cast<WindowHandle>(hwnd_); }
-    static int CaptionDrags() { return captionDrags_; }
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION) {
-            ++captionDrags_;
-            return 0;
-        }
         if (message == kSumMessage) return static_cast<LRESULT>(wParam) + lParam;
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
 
     HWND hwnd_ = nullptr;
-    static inline int captionDrags_ = 0;
 };
 
 // Wine makes real X11 windows: with no display there are none to test.
