@@ -1,5 +1,9 @@
 #include "platform/qt/qt_picture.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -17,10 +21,19 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
 }
 
 std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
+    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return std::nullopt;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(png.data()), static_cast<int>(png.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "PNG");
+    // Sized from the header before anything is decoded: Qt's own limit
+    // counts the bytes of the format it decodes to, which a 1-bit PNG keeps
+    // small however many pixels it names.
+    const QSize size = reader.size();
+    const bool withinCap = size.isValid() && WithinPixelCap(static_cast<std::uint64_t>(size.width()),
+                                                            static_cast<std::uint64_t>(size.height()));
+    if (!withinCap) return std::nullopt;
     QImage image;
-    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
-        !image.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"))
-        return std::nullopt;
+    if (!reader.read(&image) || image.size() != size) return std::nullopt;
     image = image.convertToFormat(QImage::Format_RGB32);
     std::vector<Colour> pixels;
     pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
