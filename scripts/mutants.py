@@ -142,7 +142,7 @@ MUTANTS = [
     ("qt: a dialog's title bar stays on its screen", "linux", "platform/qt/qt_runtime.cpp",
      "const int top = screen.top() + frame.top();", "const int top = screen.top();"),
     ("qt: a PNG is read only within the pixel cap", "linux", "platform/qt/qt_picture.cpp",
-     "if (!withinCap) return std::nullopt;", "if (!size.isValid()) return std::nullopt;"),
+     "if (!withinCap) return std::nullopt;", "if (!withinCap && !size.isValid()) return std::nullopt;"),
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),

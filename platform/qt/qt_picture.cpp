@@ -13,6 +13,21 @@ namespace {
 
 QRgb ToQRgb(Colour c) { return 0xFF000000u | ToXrgb(c); }
 
+// Qt keeps an allocation limit of its own (128 MB in Qt 6.4), which is not
+// the pixel cap every other reader here applies: for the length of one read
+// the cap is the one rule, checked against the header before anything is
+// decoded.
+class PixelCapRules {
+public:
+    PixelCapRules() : qtLimit_(QImageReader::allocationLimit()) { QImageReader::setAllocationLimit(0); }
+    ~PixelCapRules() { QImageReader::setAllocationLimit(qtLimit_); }
+    PixelCapRules(const PixelCapRules&) = delete;
+    PixelCapRules& operator=(const PixelCapRules&) = delete;
+
+private:
+    int qtLimit_;
+};
+
 }  // namespace
 
 std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
@@ -25,13 +40,11 @@ std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(png.data()), static_cast<int>(png.size()));
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer, "PNG");
-    // Sized from the header before anything is decoded: Qt's own limit
-    // counts the bytes of the format it decodes to, which a 1-bit PNG keeps
-    // small however many pixels it names.
     const QSize size = reader.size();
     const bool withinCap = size.isValid() && WithinPixelCap(static_cast<std::uint64_t>(size.width()),
                                                             static_cast<std::uint64_t>(size.height()));
     if (!withinCap) return std::nullopt;
+    const PixelCapRules rules;
     QImage image;
     if (!reader.read(&image) || image.size() != size) return std::nullopt;
     image = image.convertToFormat(QImage::Format_RGB32);
