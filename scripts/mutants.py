@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """A mutation pass over the product's guards, to run before a release.
 
 Each mutation below changes one line of a scratch copy of the tree; the

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The release files in dist/ as users get them: the Debian package (its
 files, metadata, lintian; installed on an empty Debian 12 and 13, its
 dependencies resolved from the archive, and the program from it running on
