@@ -32,6 +32,8 @@ import xvfb  # noqa: E402
 
 WORK = os.environ.get("TW_MUTANTS_DIR") or os.path.join(os.environ.get("TMPDIR", "/tmp"), "tallowind-mutants")
 SRC = os.path.join(WORK, "src")
+# A build job per core this process may use, as nproc counts them.
+JOBS = str(len(os.sched_getaffinity(0)))
 
 # (name, where it is tested, file, line as it is, line as the mutant has it)
 MUTANTS = [
@@ -219,7 +221,7 @@ class Linux(Desktop):
         super().start()
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -241,7 +243,7 @@ class Win32(Desktop):
         self.env = dict(os.environ, DISPLAY=self.display, **self.prefix.env())
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         return [run(["wine", os.path.join(self.build, "tests", "win32", "tallowind_win32_tests.exe")],
