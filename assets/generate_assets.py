@@ -366,7 +366,7 @@ def render_window(canvas=None):
 
 # The face drawn for high-resolution screens; the program shrinks the nearest
 # larger one to the screen's scale, or enlarges the largest.
-RENDITION_SCALES = (1.5, 2, 3)
+RENDITION_SCALES = (1.25, 1.5, 2, 3)
 
 
 def edge(x, scale):
