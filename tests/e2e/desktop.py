@@ -319,7 +319,7 @@ def scale_picture(picture, scale):
 
 # The most the shown ornament may differ from the face drawn directly at a
 # scale: mean absolute difference per colour channel, in levels.
-FACE_LIMITS = {1.25: 3.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
+FACE_LIMITS = {1.25: 0.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
 _canvas = []
 
 
