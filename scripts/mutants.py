@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """A mutation pass over the product's guards, to run before a release.
 
 Each mutation below changes one line of a scratch copy of the tree; the
@@ -33,6 +32,8 @@ import xvfb  # noqa: E402
 
 WORK = os.environ.get("TW_MUTANTS_DIR") or os.path.join(os.environ.get("TMPDIR", "/tmp"), "tallowind-mutants")
 SRC = os.path.join(WORK, "src")
+# A build job per core this process may use, as nproc counts them.
+JOBS = str(len(os.sched_getaffinity(0)))
 
 # (name, where it is tested, file, line as it is, line as the mutant has it)
 MUTANTS = [
@@ -226,7 +227,7 @@ class Linux(Desktop):
         super().start()
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -248,7 +249,7 @@ class Win32(Desktop):
         self.env = dict(os.environ, DISPLAY=self.display, **self.prefix.env())
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         return [run(["wine", os.path.join(self.build, "tests", "win32", "tallowind_win32_tests.exe")],

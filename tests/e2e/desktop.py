@@ -32,7 +32,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 PICTURE_PATH = os.path.join(ROOT, "assets", "window.bmp")
 GENERATOR_PATH = os.path.join(ROOT, "assets", "generate_assets.py")
-SYSTEM_PYTHON = "/usr/bin/python3"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -320,7 +319,7 @@ def scale_picture(picture, scale):
 
 # The most the shown ornament may differ from the face drawn directly at a
 # scale: mean absolute difference per colour channel, in levels.
-FACE_LIMITS = {1.25: 3.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
+FACE_LIMITS = {1.25: 0.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
 _canvas = []
 
 
@@ -595,7 +594,7 @@ class Desktop:
         """The accessible tree of one process (all, for None), read in a child
         process so that each reading sees the registry afresh; None if the
         registry does not answer."""
-        argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
+        argv = [sys.executable, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
         try:
             result = run(argv, env=self.env(), capture_output=True, text=True, timeout=10)
         except subprocess.TimeoutExpired:

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
 with Xft.dpi 192 and 144): a window of the layout's size times the scale,
 centred on the screen to the device pixel (as also at 125 % and 100 %), cut

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Dragging and closing on every kind of X11 desktop: with no window manager,
 under twm (a classic manager without the standard interactive move), under
 openbox (which has it) and under the big desktops' compositing managers

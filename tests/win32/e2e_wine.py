@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """tallowind.exe as a person uses it, under Wine, Xvfb and openbox: the
 shaped window, clicks through the cut-out hole, dragging, the live captions,
 the pop-up menu, the About box and Exit, and in a second start the
