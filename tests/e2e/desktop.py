@@ -66,6 +66,7 @@ class WindowManager:
 
 # What a manager leaves out, by check, as WindowManager.ignores names them.
 SKIP_TASKBAR = "skip taskbar"
+SKIP_PAGER = "skip pager"
 
 WINDOW_MANAGERS = {
     "openbox": WindowManager(["openbox", "--sm-disable"], True, False),
@@ -77,12 +78,14 @@ WINDOW_MANAGERS = {
     # maximum sizes are equal. i3 without a config of its own runs a wizard.
     "i3": WindowManager(["i3"], True, False, files={"config/i3/config": "# i3 config file (v4)\n"},
                         close="_NET_CLOSE_WINDOW"),
-    "awesome": WindowManager(["awesome"], True, False, close="_NET_CLOSE_WINDOW"),
+    "awesome": WindowManager(["awesome"], True, False, close="_NET_CLOSE_WINDOW",
+                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
     "fluxbox": WindowManager(["fluxbox"], True, False),
     "icewm": WindowManager(["icewm"], True, False),
     "jwm": WindowManager(["jwm"], True, False),
     "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW"),
-    "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None),
+    "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None,
+                            ignores={SKIP_PAGER: "Window Maker has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
     # These three put their border on the window itself, not on a frame.
     "bspwm": WindowManager(["bspwm"], True, False, close="_NET_CLOSE_WINDOW",
                            files={"config/bspwm/bspwmrc": "#!/bin/sh\nbspc monitor -d I\n"}),
@@ -650,7 +653,10 @@ class Desktop:
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
         if self.composites:
             return  # it paints a background of its own
-        if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
+        # In the middle, where the windows under test go: dwm and spectrwm
+        # draw a bar along the top.
+        middle = (SCREEN_W // 2, SCREEN_H // 2)
+        if not wait_until(lambda: self.screenshot(*middle, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
 
     def _start_session_bus(self):
