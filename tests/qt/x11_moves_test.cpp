@@ -2,9 +2,16 @@
 // a root window can say of its window manager.
 #include "platform/qt/x11/moves.h"
 
+#include <QTest>
+#include <QWidget>
+
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
+
+#include "platform/qt/x11/hints.h"
+#include "platform/qt/x11/xcb.h"
 
 namespace tw::qt::x11 {
 namespace {
@@ -33,6 +40,51 @@ TEST(X11Move, EachMoveOnlyWhenARunningManagerListsIt) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ChooseMove(c.rootCheck, c.checkOfCheck, c.supported, kMoveResize, kMoveRequest), c.move) << c.name;
+}
+
+// On an X server with no manager (a private Xvfb), where a position asked for
+// is taken as the outer corner, as managers that put their border on the
+// window itself (bspwm, dwm, xmonad) take it: what shows must land on the
+// point asked for, whether the border came before the request or, as those
+// managers give it, after the request and before the window maps.
+TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr) GTEST_SKIP() << "needs an X11 display";
+    const auto setBorder = [connection](xcb_window_t window, std::uint32_t border) {
+        xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_BORDER_WIDTH, &border);
+        xcb_flush(connection);
+    };
+    struct Case {
+        const char* name;
+        std::uint32_t borderFirst;   // before the window maps and the position is asked for
+        std::uint32_t borderBefore;  // given after the request, before the window maps
+        bool askWhenMapped;          // the own move, on a mapped window; else the first placement
+    };
+    const Case cases[] = {
+        {"no border, first placement", 0, 0, false},
+        {"a border of 3 given after the first placement was asked for", 0, 3, false},
+        {"a border of 2 there before the first placement", 2, 2, false},
+        {"a border of 1 under the own move", 1, 1, true},
+    };
+    const QPoint target(101, 57);
+    for (const Case& c : cases) {
+        QWidget window(nullptr, Qt::FramelessWindowHint);
+        window.setFixedSize(40, 30);
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        setBorder(id, c.borderFirst);
+        if (c.askWhenMapped) {
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
+            RequestPosition(id, target);
+        } else {
+            MoveTo(window, target);
+            setBorder(id, c.borderBefore);
+            window.show();
+        }
+        const bool landed = QTest::qWaitFor([&] { return OriginOnScreen(connection, id) == target; }, 5000);
+        EXPECT_TRUE(landed) << c.name << ": at " << OriginOnScreen(connection, id).value_or(QPoint()).x() << ","
+                            << OriginOnScreen(connection, id).value_or(QPoint()).y();
+    }
 }
 
 }  // namespace
