@@ -4,8 +4,8 @@
 Each mutation below changes one line of a scratch copy of the tree; the
 scratch build (the "debug" and "windows-tests" presets) is rebuilt
 incrementally and the fast tests run: the unit and Qt tests, and the adapter
-conformance table and where X11 positions land on a private Xvfb at 150 %, for the shared code and the Qt
-adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
+conformance table and where X11 positions land, on a private Xvfb at 150 %,
+for the shared code and the Qt adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
 adapter. Every mutation must be killed, that is, make some test fail. Prints
 a table of each mutation and the test that killed it; exits non-zero if one
 survived.
