@@ -67,10 +67,12 @@ class WindowManager:
 # What a manager leaves out, by check, as WindowManager.ignores names them.
 SKIP_TASKBAR = "skip taskbar"
 SKIP_PAGER = "skip pager"
+NO_DECORATION = "no decoration"
 
 WINDOW_MANAGERS = {
     "openbox": WindowManager(["openbox", "--sm-disable"], True, False),
-    "twm": WindowManager(["twm"], False, False, close=None),
+    "twm": WindowManager(["twm"], False, False, close=None,
+                         ignores={NO_DECORATION: "twm draws a title bar over frameless windows"}),
     "xfwm4": WindowManager(["xfwm4", "--compositor=on"], True, True),
     "mutter": WindowManager(["mutter", "--x11", "--replace", "--sm-disable"], True, True),
     "kwin_x11": WindowManager(["kwin_x11", "--replace"], True, True),
@@ -83,7 +85,8 @@ WINDOW_MANAGERS = {
     "fluxbox": WindowManager(["fluxbox"], True, False),
     "icewm": WindowManager(["icewm"], True, False),
     "jwm": WindowManager(["jwm"], True, False),
-    "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW"),
+    "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW",
+                          ignores={NO_DECORATION: "fvwm's default config draws a title bar over frameless windows"}),
     "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None,
                             ignores={SKIP_PAGER: "Window Maker has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
     # These three put their border on the window itself, not on a frame.
