@@ -3,8 +3,8 @@
 Each mutation below changes one line of a scratch copy of the tree; the
 scratch build (the "debug" and "windows-tests" presets) is rebuilt
 incrementally and the fast tests run: the unit and Qt tests, and the adapter
-conformance table on a private Xvfb at 150 %, for the shared code and the Qt
-adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
+conformance table and where X11 positions land, on a private Xvfb at 150 %,
+for the shared code and the Qt adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
 adapter. Every mutation must be killed, that is, make some test fail. Prints
 a table of each mutation and the test that killed it; exits non-zero if one
 survived.
@@ -147,6 +147,15 @@ MUTANTS = [
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
+    ("x11: a position asked for is the outer corner, border included", "linux", "platform/qt/x11/moves.cpp",
+     "const QPoint corner = visible - QPoint(border, border);",
+     "const QPoint corner = visible - QPoint(border, border) * 0;"),
+    ("x11: the first placement asked again once a manager gave a border", "linux", "platform/qt/x11/hints.cpp",
+     "connection != nullptr && BorderWidth(connection, window_) != border_)",
+     "connection != nullptr && BorderWidth(connection, window_) != border_ && false)"),
+    ("x11: the move request where a manager lists it and not its own move", "linux", "platform/qt/x11/moves.cpp",
+     "if (lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;",
+     "if (false && lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;"),
     # The Win32 adapter.
     ("win32: the caption drag only with the left button down", "win32", "platform/win32/win32_window_system.cpp",
      "::GetKeyState(VK_LBUTTON) >= 0) {", "false) {"),
@@ -235,7 +244,7 @@ class Linux(Desktop):
         x11 = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1.5", DISPLAY=self.display)
         return [run([os.path.join(self.build, "tests", "tallowind_unit_tests")], offscreen, 600),
                 run([qt_tests], offscreen, 600),
-                run([qt_tests, "--gtest_filter=AdapterConformance.*"], x11, 600)]
+                run([qt_tests, "--gtest_filter=AdapterConformance.*:X11Position.*"], x11, 600)]
 
 
 class Win32(Desktop):
