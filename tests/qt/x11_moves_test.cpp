@@ -59,12 +59,14 @@ TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
         std::uint32_t borderFirst;   // before the window maps and the position is asked for
         std::uint32_t borderBefore;  // given after the request, before the window maps
         bool askWhenMapped;          // the own move, on a mapped window; else the first placement
+        int shrunk = 0;              // taken off each side of the size as it maps (xmonad's float)
     };
     const Case cases[] = {
         {"no border, first placement", 0, 0, false},
         {"a border of 3 given after the first placement was asked for", 0, 3, false},
         {"a border of 2 there before the first placement", 2, 2, false},
         {"a border of 1 under the own move", 1, 1, true},
+        {"a border of 1 given, and twice that taken off the size, as the window maps", 0, 1, false, 2},
     };
     const QPoint target(101, 57);
     for (const Case& c : cases) {
@@ -77,13 +79,16 @@ TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
             RequestPosition(id, target);
         } else {
-            MoveTo(window, target);
+            MoveTo(window, target, QSize(40, 30));
             setBorder(id, c.borderBefore);
             window.show();
+            const std::uint32_t shrunk[] = {40u - c.shrunk, 30u - c.shrunk};
+            if (c.shrunk != 0) xcb_configure_window(connection, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, shrunk);
         }
         const bool landed = QTest::qWaitFor([&] { return OriginOnScreen(connection, id) == target; }, 5000);
         EXPECT_TRUE(landed) << c.name << ": at " << OriginOnScreen(connection, id).value_or(QPoint()).x() << ","
                             << OriginOnScreen(connection, id).value_or(QPoint()).y();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return SizeOf(connection, id) == QSize(40, 30); }, 5000)) << c.name;
     }
 }
 

@@ -38,11 +38,17 @@ namespace {
 // A manager that puts its border on the window itself (bspwm, dwm, xmonad)
 // may give it that border after the position was asked for, which shifts
 // what shows by its width; once the window maps the border is there, and
-// the position is asked for again with it.
+// the position is asked for again with it. xmonad also takes twice that
+// border off a fixed-size window's size as it manages it: the size is
+// asked for once more too, and a manager that keeps its own is left to it.
 class AskAgainOnMap final : public QObject, public QAbstractNativeEventFilter {
 public:
-    AskAgainOnMap(QWidget& window, QPoint visible, std::uint16_t border)
-        : QObject(&window), window_(static_cast<xcb_window_t>(window.winId())), visible_(visible), border_(border) {
+    AskAgainOnMap(QWidget& window, QPoint visible, QSize size, std::uint16_t border)
+        : QObject(&window),
+          window_(static_cast<xcb_window_t>(window.winId())),
+          visible_(visible),
+          size_(size),
+          border_(border) {
         qGuiApp->installNativeEventFilter(this);
     }
     ~AskAgainOnMap() override {
@@ -57,9 +63,15 @@ public:
         if ((event->response_type & 0x7F) != XCB_MAP_NOTIFY ||
             reinterpret_cast<const xcb_map_notify_event_t*>(event)->window != window_)
             return false;
-        if (xcb_connection_t* connection = Connection();
-            connection != nullptr && BorderWidth(connection, window_) != border_)
-            RequestPosition(window_, visible_);
+        if (xcb_connection_t* connection = Connection()) {
+            if (const std::optional<QSize> size = SizeOf(connection, window_); size && *size != size_) {
+                const std::uint32_t wanted[] = {static_cast<std::uint32_t>(size_.width()),
+                                                static_cast<std::uint32_t>(size_.height())};
+                xcb_configure_window(connection, window_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, wanted);
+            }
+            if (BorderWidth(connection, window_) != border_) RequestPosition(window_, visible_);
+            xcb_flush(connection);
+        }
         qGuiApp->removeNativeEventFilter(this);
         deleteLater();
         return false;
@@ -68,19 +80,20 @@ public:
 private:
     xcb_window_t window_;
     QPoint visible_;
+    QSize size_;
     std::uint16_t border_;
 };
 
 }  // namespace
 
-void MoveTo(QWidget& window, QPoint device) {
+void MoveTo(QWidget& window, QPoint device, QSize size) {
     xcb_connection_t* connection = Connection();
     const auto id = static_cast<xcb_window_t>(window.winId());
     if (connection == nullptr || id == XCB_NONE) return;
     const bool mapped = Viewable(connection, id);
     const std::uint16_t border = BorderWidth(connection, id);
     RequestPosition(id, device);
-    if (!mapped) new AskAgainOnMap(window, device, border);
+    if (!mapped) new AskAgainOnMap(window, device, size, border);
 }
 
 }  // namespace tw::qt::x11

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QSize>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -23,7 +24,9 @@ void AskNoShadow(xcb_window_t window);
 
 // Puts the window's visible top-left corner (inside any border) at a point
 // in device pixels, which Qt's logical positions do not always reach (an odd
-// pixel at 200 %).
-void MoveTo(QWidget& window, QPoint device);
+// pixel at 200 %). Before the window maps, both it and the window's size in
+// device pixels are asked for once more when the manager has changed them
+// by then.
+void MoveTo(QWidget& window, QPoint device, QSize size);
 
 }  // namespace tw::qt::x11

@@ -67,6 +67,12 @@ std::uint16_t BorderWidth(xcb_connection_t* connection, xcb_window_t window) {
     return geometry ? geometry->border_width : 0;
 }
 
+std::optional<QSize> SizeOf(xcb_connection_t* connection, xcb_window_t window) {
+    const auto geometry = Adopt(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    if (!geometry) return std::nullopt;
+    return QSize(geometry->width, geometry->height);
+}
+
 bool Viewable(xcb_connection_t* connection, xcb_window_t window) {
     const auto attributes = Adopt(xcb_get_window_attributes_reply(
         connection, xcb_get_window_attributes(connection, window), nullptr));
