@@ -413,11 +413,18 @@ class Desktop:
     """A private X display: Xvfb, optionally a window manager (one of
     WINDOW_MANAGERS: openbox, which offers the standard interactive move and
     activation, twm, a classic one that offers neither, or the big desktops'
-    compositing ones) and an accessibility bus."""
+    compositing ones) and an accessibility bus.  With monitors, a list of
+    (name, width, height, scale), the screen is those RandR monitors side by
+    side, each at its own scale as a desktop's per-screen scaling gives it
+    (QT_SCREEN_SCALE_FACTORS); the first is the primary one."""
 
-    def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1):
+    def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1,
+                 monitors=None):
         self.window_manager = "openbox" if window_manager is True else window_manager or None
-        self.scale = scale
+        self.monitors = list(monitors or [])
+        self.scale = self.monitors[0][3] if self.monitors else scale
+        self.width = sum(m[1] for m in self.monitors) if self.monitors else SCREEN_W
+        self.height = max(m[2] for m in self.monitors) if self.monitors else SCREEN_H
         self.accessibility = accessibility
         self.backdrop_text = backdrop
         self.backdrop = parse_colour(backdrop)
@@ -444,7 +451,9 @@ class Desktop:
         self.runtime_dir = tempfile.mkdtemp(prefix="tw-e2e-")
         os.chmod(self.runtime_dir, 0o700)
         self._start_xvfb()
-        if self.scale != 1:
+        if self.monitors:
+            self._set_monitors()
+        elif self.scale != 1:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                 text=True, env=self.env(), check=True)
@@ -483,11 +492,29 @@ class Desktop:
         return process
 
     def _start_xvfb(self):
+        # Without -noreset the server forgets the monitors when its last client leaves.
         _, self.display_name = xvfb.start(
-            lambda argv, **kwargs: self._spawn(argv, env=dict(os.environ), **kwargs))
+            lambda argv, **kwargs: self._spawn(argv, env=dict(os.environ), **kwargs),
+            screen="%dx%dx24" % (self.width, self.height), args=("-noreset",) if self.monitors else ())
         self.x = wait_until(self._try_connect, 10, 0.1)
         if self.x is None:
             raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
+
+    def monitor_rects(self):
+        """(name, left, top, right, bottom, scale) of each monitor, left to right."""
+        rects, left = [], 0
+        for name, w, h, scale in self.monitors:
+            rects.append((name, left, 0, left + w, h, scale))
+            left += w
+        return rects
+
+    def _set_monitors(self):
+        # Naming the output "screen" replaces the monitor the server makes of it.
+        for i, (name, left, top, right, bottom, _) in enumerate(self.monitor_rects()):
+            w, h = right - left, bottom - top
+            geometry = "%d/%dx%d/%d+%d+%d" % (w, w * 254 // 960, h, h * 254 // 960, left, top)
+            run(["xrandr", "--setmonitor", name, geometry, "screen" if i == 0 else "none"],
+                env=self.env(), check=True, capture_output=True)
 
     def _try_connect(self):
         from Xlib import display as xdisplay
@@ -622,6 +649,8 @@ class Desktop:
             env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         else:
             env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        if self.monitors:
+            env["QT_SCREEN_SCALE_FACTORS"] = ";".join("%s=%g" % (m[0], m[3]) for m in self.monitors)
         if self.accessibility:
             env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         else:
@@ -716,12 +745,13 @@ class Desktop:
 
     # -- screen
 
-    def screenshot(self, x=0, y=0, w=SCREEN_W, h=SCREEN_H):
+    def screenshot(self, x=0, y=0, w=None, h=None):
         """Exact pixels of a screen area (clipped to the screen) as a PIL image."""
         from PIL import Image
         from Xlib import X
+        w, h = w or self.width, h or self.height
         x0, y0 = max(0, x), max(0, y)
-        x1, y1 = min(SCREEN_W, x + w), min(SCREEN_H, y + h)
+        x1, y1 = min(self.width, x + w), min(self.height, y + h)
         raw = self.root.get_image(x0, y0, x1 - x0, y1 - y0, X.ZPixmap, 0xFFFFFFFF)
         image = Image.frombytes("RGB", (x1 - x0, y1 - y0), raw.data, "raw", "BGRX")
         if (x0, y0, x1, y1) == (x, y, x + w, y + h):

@@ -141,8 +141,8 @@ protected:
 
 class OwnMove final : public PressWatch {
 public:
-    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
-        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin) {}
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin, Placement place)
+        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin), place_(std::move(place)) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -172,19 +172,29 @@ private:
     void Follow() {
         const std::optional<QPoint> pointer = PointerOnScreen(connection_);
         if (!pointer) return;
-        const QPoint to = origin_ + (*pointer - pointer_);
-        if (to == at_) return;
+        const QRect placed = place_ ? place_(*pointer) : QRect(origin_ + (*pointer - pointer_), QSize());
+        const QPoint to = placed.topLeft();
+        if (to == at_ && placed.size() == size_) return;
         at_ = to;
+        size_ = placed.size();
         // Qt asks for static gravity: a window manager puts the window itself, not its frame, there.
-        const std::uint32_t where[] = {static_cast<std::uint32_t>(to.x()), static_cast<std::uint32_t>(to.y())};
+        // Place and size go in one request: the window is never at its old
+        // size on the new screen, where Qt would rescale it once more.
+        const std::uint32_t where[] = {static_cast<std::uint32_t>(to.x()), static_cast<std::uint32_t>(to.y()),
+                                       static_cast<std::uint32_t>(size_.width()),
+                                       static_cast<std::uint32_t>(size_.height())};
         xcb_configure_window(connection_, static_cast<xcb_window_t>(window_.winId()),
-                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y |
+                                 (size_.isEmpty() ? 0 : XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT),
+                             where);
         xcb_flush(connection_);
     }
 
     QPoint pointer_;  // at the press
     QPoint origin_;   // of the window at the press
     QPoint at_;
+    QSize size_;
+    Placement place_;
 };
 
 // A release that reaches the window after the manager's move was asked for
@@ -251,7 +261,7 @@ void StartWindowManagerMove(QWidget& window) {
     new CancelOnRelease(window, connection, watch->MoveResize());
 }
 
-void StartOwnMove(QWidget& window) {
+void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer, QPoint origin)>& place) {
     xcb_connection_t* connection = Connection();
     if (connection == nullptr) return;
     for (QObject* child : window.children()) {
@@ -259,7 +269,7 @@ void StartOwnMove(QWidget& window) {
     }
     const std::optional<QPoint> pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
-    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
+    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin, place ? place(*pointer, *origin) : Placement());
 }
 
 }  // namespace tw::qt::x11
