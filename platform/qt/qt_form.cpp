@@ -1,6 +1,7 @@
 #include "platform/qt/qt_form.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -74,6 +75,7 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     BuildTimers(layout.timers);
     for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
     BuildMenus(layout.menus);
+    FollowScaleChanges();
 }
 
 void QtForm::SetUpWindow(const FormLayout& layout) {
@@ -134,13 +136,33 @@ bool QtForm::event(QEvent* event) {
     // (which Qt before 6.6 reports only as a move to another screen).
     // Resampling can fail (the pixel cap): that is a run-time error, shown
     // and ending the program, not an exception for Qt to die of.
-    const bool rescales = event->type() == QEvent::ScreenChangeInternal
+    if (event->type() == QEvent::ScreenChangeInternal) RunHandler(runtime_, [&] { UpdateScale(); });
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
-                          || event->type() == QEvent::DevicePixelRatioChange
+    if (event->type() == QEvent::DevicePixelRatioChange) FollowScaleChange();
 #endif
-        ;
-    if (rescales) RunHandler(runtime_, [&] { UpdateScale(); });
     return QWidget::event(event);
+}
+
+void QtForm::FollowScaleChanges() {
+    // Qt 6.4 tells of a scale changed under the window (X11's Xft/DPI
+    // through XSETTINGS) only by its screen's logical DPI signal, and leaves
+    // the window at its old device size.
+    const auto follow = [this](const QScreen* screen) {
+        connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { FollowScaleChange(); });
+    };
+    for (const QScreen* screen : QGuiApplication::screens()) follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, follow);
+}
+
+void QtForm::FollowScaleChange() {
+    RunHandler(runtime_, [&] {
+        if (!UpdateScale()) return;
+        // The same logical size, so Qt sees no resize: the window and its
+        // backing store are given it again, and take it at the new scale.
+        if (QWindow* window = windowHandle()) window->resize(layoutSize_);
+        if (QBackingStore* store = backingStore()) store->resize(layoutSize_);
+        update();
+    });
 }
 
 bool QtForm::UpdateScale() {

@@ -72,6 +72,9 @@ private:
     void BuildTimers(const std::vector<TimerLayout>& timers);
     void BuildMenus(const std::vector<MenuLayout>& menus);
     bool UpdateScale();  // true when it rescaled
+    void FollowScaleChanges();
+    // A scale changed under the window, with no move to another screen.
+    void FollowScaleChange();
     // The layout's size at a scale: what the frame and the outline are
     // built for, whatever size Qt gives the widget for a moment while it
     // moves the window between screens.

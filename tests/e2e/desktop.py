@@ -416,13 +416,18 @@ class Desktop:
     compositing ones) and an accessibility bus.  With monitors, a list of
     (name, width, height, scale), the screen is those RandR monitors side by
     side, each at its own scale as a desktop's per-screen scaling gives it
-    (QT_SCREEN_SCALE_FACTORS); the first is the primary one."""
+    (QT_SCREEN_SCALE_FACTORS); the first is the primary one.  With xsettings,
+    an XSETTINGS manager (xsettingsd) tells the desktop's scale as Xft/DPI,
+    and set_xsettings_scale() changes it while programs run, as a desktop's
+    settings daemon does."""
 
     def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1,
-                 monitors=None):
+                 monitors=None, xsettings=False):
         self.window_manager = "openbox" if window_manager is True else window_manager or None
         self.monitors = list(monitors or [])
         self.scale = self.monitors[0][3] if self.monitors else scale
+        self.xsettings = xsettings
+        self.xsettingsd = None
         self.width = sum(m[1] for m in self.monitors) if self.monitors else SCREEN_W
         self.height = max(m[2] for m in self.monitors) if self.monitors else SCREEN_H
         self.accessibility = accessibility
@@ -453,6 +458,8 @@ class Desktop:
         self._start_xvfb()
         if self.monitors:
             self._set_monitors()
+        elif self.xsettings:
+            self.set_xsettings_scale(self.scale)
         elif self.scale != 1:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
@@ -515,6 +522,23 @@ class Desktop:
             geometry = "%d/%dx%d/%d+%d+%d" % (w, w * 254 // 960, h, h * 254 // 960, left, top)
             run(["xrandr", "--setmonitor", name, geometry, "screen" if i == 0 else "none"],
                 env=self.env(), check=True, capture_output=True)
+
+    def set_xsettings_scale(self, scale):
+        """Has the XSETTINGS manager tell Xft/DPI for a scale (1024ths of a
+        dot per inch), starting it the first time; returns once it owns its
+        selection."""
+        self.scale = scale
+        config = os.path.join(self.runtime_dir, "xsettingsd.conf")
+        with open(config + ".part", "w") as f:
+            f.write("Xft/DPI %d\n" % round(96 * scale * 1024))
+        os.replace(config + ".part", config)
+        if self.xsettingsd is None:
+            self.xsettingsd = self._spawn(["xsettingsd", "-c", config])
+            owner = self.x.intern_atom("_XSETTINGS_S0")
+            if not wait_until(lambda: self.x.get_selection_owner(owner) != 0, 10):
+                raise RuntimeError("xsettingsd does not own _XSETTINGS_S0")
+        else:
+            self.xsettingsd.send_signal(signal.SIGHUP)
 
     def _try_connect(self):
         from Xlib import display as xdisplay

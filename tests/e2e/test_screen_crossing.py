@@ -15,13 +15,16 @@ import sys
 import time
 
 from desktop import Desktop, edge, load_picture, run_test, wait_until, window_size
-from gadget_checks import PICTURE_POINT, check_shape
+from gadget_checks import PICTURE_POINT, check_shape, check_x_shape
 from test_gadget import start
 
 MONITORS = (("L", 1280, 800, 2), ("R", 1280, 800, 1))
 # (setting, window manager)
 MANAGERS = (("own move", None), ("openbox", "openbox"))
-ROUND_TRIPS = 3
+# The picture point pressed on each round trip: near the middle, far left of
+# it (where a window resized about its corner, or held under the pointer
+# without care, has its centre fall back over the edge) and far right of it.
+PRESS_POINTS = (PICTURE_POINT, (24, 100), (160, 100))
 # Where each drag takes the pointer: well into the other monitor, so that
 # the whole window lands there.
 TARGETS = {"R": 1280 + 420, "L": 1280 - 520}
@@ -119,12 +122,13 @@ def check_crossings(checks, desktop, program, picture):
     if not gadget:
         return
     watch = SizeWatch(desktop, gadget.id)
+    prefix = checks.prefix
     try:
-        for trip in range(ROUND_TRIPS):
+        for trip, point in enumerate(PRESS_POINTS):
             for target in ("R", "L"):
-                name = "drag %d to %s: " % (trip + 1, target)
+                name = "drag %d to %s, held at %r: " % (trip + 1, target, point)
                 mark = len(watch.read()) - 1
-                press = gadget.screen(PICTURE_POINT)
+                press = gadget.screen(point)
                 drag_to(desktop, press, TARGETS[target])
                 release = pointer(desktop)
                 monitor, scale = monitor_at(desktop, *release)
@@ -137,9 +141,13 @@ def check_crossings(checks, desktop, program, picture):
                 gadget.place(window)
                 gadget.scale, gadget.size = scale, window_size(scale)
                 under = (picture_pixel(release[0] - window["x"], scale), picture_pixel(release[1] - window["y"], scale))
-                checks.equal(name + "the picture point pressed is under the pointer", under, PICTURE_POINT)
+                checks.equal(name + "the picture point pressed is under the pointer", under, point)
+                checks.prefix = prefix + name
+                check_x_shape(checks, desktop, gadget, picture)
                 check_shape(checks, desktop, gadget, picture)
+                checks.prefix = prefix
     finally:
+        checks.prefix = prefix
         watch.close()
         gadget.app.stop()
 
