@@ -157,6 +157,17 @@ void QtForm::FollowScaleChanges() {
 void QtForm::FollowScaleChange() {
     RunHandler(runtime_, [&] {
         if (!UpdateScale()) return;
+#if QT_VERSION < QT_VERSION_CHECK(6, 6, 0)
+        // Qt before 6.6 keeps a Wayland surface at the buffer scale it was
+        // made with until it enters another output: only a new surface takes
+        // the output's new scale. The compositor places it anew.
+        if (translucent_ && isVisible()) {
+            hide();
+            destroy();
+            show();
+            return;
+        }
+#endif
         // The same logical size, so Qt sees no resize: the window and its
         // backing store are given it again, and take it at the new scale.
         if (QWindow* window = windowHandle()) window->resize(layoutSize_);
