@@ -413,23 +413,19 @@ class Desktop:
     """A private X display: Xvfb, optionally a window manager (one of
     WINDOW_MANAGERS: openbox, which offers the standard interactive move and
     activation, twm, a classic one that offers neither, or the big desktops'
-    compositing ones) and an accessibility bus.  With monitors, a list of
-    (name, width, height, scale), the screen is those RandR monitors side by
-    side, each at its own scale as a desktop's per-screen scaling gives it
-    (QT_SCREEN_SCALE_FACTORS); the first is the primary one.  With xsettings,
-    an XSETTINGS manager (xsettingsd) tells the desktop's scale as Xft/DPI,
-    and set_xsettings_scale() changes it while programs run, as a desktop's
-    settings daemon does."""
+    compositing ones) and an accessibility bus.  Monitors, (name, width,
+    height, scale) each, make the screen RandR monitors side by side at
+    scales of their own (QT_SCREEN_SCALE_FACTORS); with xsettings the scale
+    is an XSETTINGS Xft/DPI that set_xsettings_scale() changes."""
 
     def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1,
                  monitors=None, xsettings=False):
         self.window_manager = "openbox" if window_manager is True else window_manager or None
         self.monitors = list(monitors or [])
         self.scale = self.monitors[0][3] if self.monitors else scale
-        self.xsettings = xsettings
-        self.xsettingsd = None
-        self.width = sum(m[1] for m in self.monitors) if self.monitors else SCREEN_W
-        self.height = max(m[2] for m in self.monitors) if self.monitors else SCREEN_H
+        self.xsettings, self.xsettingsd = xsettings, None
+        self.width = sum(m[1] for m in self.monitors) or SCREEN_W
+        self.height = max([m[2] for m in self.monitors] or [SCREEN_H])
         self.accessibility = accessibility
         self.backdrop_text = backdrop
         self.backdrop = parse_colour(backdrop)
@@ -456,11 +452,15 @@ class Desktop:
         self.runtime_dir = tempfile.mkdtemp(prefix="tw-e2e-")
         os.chmod(self.runtime_dir, 0o700)
         self._start_xvfb()
-        if self.monitors:
-            self._set_monitors()
-        elif self.xsettings:
+        left = 0
+        for i, (name, w, h, _) in enumerate(self.monitors):
+            # Naming the output "screen" replaces the monitor the server makes of it.
+            run(["xrandr", "--setmonitor", name, "%d/%dx%d/%d+%d+0" % (w, w * 254 // 960, h, h * 254 // 960, left),
+                 "none" if i else "screen"], env=self.env(), check=True, capture_output=True)
+            left += w
+        if self.xsettings:
             self.set_xsettings_scale(self.scale)
-        elif self.scale != 1:
+        elif self.scale != 1 and not self.monitors:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                 text=True, env=self.env(), check=True)
@@ -507,38 +507,19 @@ class Desktop:
         if self.x is None:
             raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
 
-    def monitor_rects(self):
-        """(name, left, top, right, bottom, scale) of each monitor, left to right."""
-        rects, left = [], 0
-        for name, w, h, scale in self.monitors:
-            rects.append((name, left, 0, left + w, h, scale))
-            left += w
-        return rects
-
-    def _set_monitors(self):
-        # Naming the output "screen" replaces the monitor the server makes of it.
-        for i, (name, left, top, right, bottom, _) in enumerate(self.monitor_rects()):
-            w, h = right - left, bottom - top
-            geometry = "%d/%dx%d/%d+%d+%d" % (w, w * 254 // 960, h, h * 254 // 960, left, top)
-            run(["xrandr", "--setmonitor", name, geometry, "screen" if i == 0 else "none"],
-                env=self.env(), check=True, capture_output=True)
-
     def set_xsettings_scale(self, scale):
-        """Has the XSETTINGS manager tell Xft/DPI for a scale (1024ths of a
-        dot per inch), starting it the first time; returns once it owns its
-        selection."""
+        """Xft/DPI (in 1024ths) for a scale, as a settings daemon tells it."""
         self.scale = scale
         config = os.path.join(self.runtime_dir, "xsettingsd.conf")
         with open(config + ".part", "w") as f:
             f.write("Xft/DPI %d\n" % round(96 * scale * 1024))
         os.replace(config + ".part", config)
-        if self.xsettingsd is None:
-            self.xsettingsd = self._spawn(["xsettingsd", "-c", config])
-            owner = self.x.intern_atom("_XSETTINGS_S0")
-            if not wait_until(lambda: self.x.get_selection_owner(owner) != 0, 10):
-                raise RuntimeError("xsettingsd does not own _XSETTINGS_S0")
-        else:
-            self.xsettingsd.send_signal(signal.SIGHUP)
+        if self.xsettingsd:
+            return self.xsettingsd.send_signal(signal.SIGHUP)
+        self.xsettingsd = self._spawn(["xsettingsd", "-c", config])
+        owner = self.x.intern_atom("_XSETTINGS_S0")
+        if not wait_until(lambda: self.x.get_selection_owner(owner) != 0, 10):
+            raise RuntimeError("xsettingsd does not own _XSETTINGS_S0")
 
     def _try_connect(self):
         from Xlib import display as xdisplay

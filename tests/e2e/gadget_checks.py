@@ -9,8 +9,8 @@ its own script.
 import subprocess
 import time
 
-from desktop import (FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, WHITE, compare_shaped, deepest_pixel,
-                     describe_mismatches, drawn_face, enclosed_white_pixels, face_difference, pixels_of,
+from desktop import (FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
+                     describe_mismatches, drawn_face, enclosed_white_pixels, face_difference,
                      scale_picture, scale_point, scale_rect, wait_reading, wait_until, window_size)
 
 CATCHER_COLOUR = "#ff00ff"
@@ -138,18 +138,6 @@ def check_shape(checks, desktop, gadget, picture):
     theirs = set(faults)
     ours = [m for m in wrong if m not in theirs]
     checks.check(name, not ours, describe_mismatches(ours))
-
-
-def check_x_shape(checks, desktop, gadget, picture):
-    """The window's X shape is the outline at the gadget's scale: the device
-    pixels of the picture's drawn pixels, no more, no fewer."""
-    scaled = scale_picture(picture, gadget.scale)
-    w = scaled.size[0]
-    expected = {(i % w, i // w) for i, p in enumerate(scaled.getdata()) if p != WHITE}
-    shape = pixels_of(desktop.shape_of(gadget.id))
-    checks.check("the X shape is the outline at %g %%" % (gadget.scale * 100), shape == expected,
-                 "%d pixels in the shape, %d in the outline, %d differ" %
-                 (len(shape), len(expected), len(shape ^ expected)))
 
 
 def check_face(checks, gadget, picture, cache_dir, figures):

@@ -99,33 +99,26 @@ TEST(QtRuntimeDeathTest, EndEndsAtOnceWithItsStatusAndNothingRunsAfter) {
         ::testing::ExitedWithCode(3), ::testing::Not(::testing::HasSubstr("ran after End")));
 }
 
-// Resampling at a scale of 100 passes the pixel cap. Whichever Qt event
-// rescales, the error is shown as any run-time error is and the program
-// ends with the runtime's status, not with Qt's abort.
+// At a scale of 100 the resampling passes the pixel cap: whichever Qt event
+// rescales, the error is shown and ends the program as any run-time error.
 TEST(QtFormDeathTest, ARescaleThatFailsIsShownAndEndsTheProgramWithStatusOne) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    // The child that runs each case starts anew, with this environment.
-    qputenv("QT_SCALE_FACTOR", "100");
-    struct Case {
-        const char* name;
-        void (*rescale)(qt::QtForm&);
-    };
-    for (const Case& c : {Case{"a move to another screen",
-                               [](qt::QtForm& form) {
-                                   QEvent moved(QEvent::ScreenChangeInternal);
-                                   QCoreApplication::sendEvent(&form, &moved);
-                               }},
-                          Case{"a paint", [](qt::QtForm& form) { form.grab(); }},
-                          Case{"the window shown", [](qt::QtForm& form) { form.show(); }}}) {
+    qputenv("QT_SCALE_FACTOR", "100");  // each case's child starts anew with it
+    using Rescale = void (*)(qt::QtForm&);
+    for (const Rescale rescale : {Rescale([](qt::QtForm& form) {
+                                      QEvent moved(QEvent::ScreenChangeInternal);
+                                      QCoreApplication::sendEvent(&form, &moved);
+                                  }),
+                                  Rescale([](qt::QtForm& form) { form.grab(); }),
+                                  Rescale([](qt::QtForm& form) { form.show(); })}) {
         EXPECT_EXIT(
             {
                 FakeRuntime runtime{FakeRuntime::OnEnd::Exit};
                 qt::QtForm form(frmMainLayout(), runtime);
-                c.rescale(form);
+                rescale(form);
                 std::_Exit(0);
             },
-            ::testing::ExitedWithCode(1), ::testing::HasSubstr("|16] Run-time error '7':\r\n\r\nOut of memory"))
-            << c.name;
+            ::testing::ExitedWithCode(1), ::testing::HasSubstr("|16] Run-time error '7':\r\n\r\nOut of memory"));
     }
     qunsetenv("QT_SCALE_FACTOR");
 }
