@@ -42,8 +42,8 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
                       modifiers.testFlag(Qt::AltModifier));
 }
 
-// Qt keeps a screen's top left corner in device pixels but rounds its size
-// to logical ones: the size is its scale's edge of that.
+// Qt keeps a screen's top left corner in device pixels but its size in
+// logical ones, which its scale maps back.
 Rect DeviceArea(const QScreen& screen) {
     const QRect area = screen.geometry();
     const PixelScale scale(screen.devicePixelRatio());
@@ -132,10 +132,9 @@ void QtForm::BuildMenus(const std::vector<MenuLayout>& menus) {
 QtForm::~QtForm() = default;
 
 bool QtForm::event(QEvent* event) {
-    // A move to a screen of another scale, or a scale change of its own
-    // (which Qt before 6.6 reports only as a move to another screen).
-    // Resampling can fail (the pixel cap): that is a run-time error, shown
-    // and ending the program, not an exception for Qt to die of.
+    // A move to a screen of another scale. Resampling can fail (the pixel
+    // cap): that is a run-time error, shown and ending the program, not an
+    // exception for Qt to die of.
     if (event->type() == QEvent::ScreenChangeInternal) RunHandler(runtime_, [&] { UpdateScale(); });
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
     if (event->type() == QEvent::DevicePixelRatioChange) FollowScaleChange();
@@ -144,9 +143,10 @@ bool QtForm::event(QEvent* event) {
 }
 
 void QtForm::FollowScaleChanges() {
-    // Qt 6.4 tells of a scale changed under the window (X11's Xft/DPI
-    // through XSETTINGS) only by its screen's logical DPI signal, and leaves
-    // the window at its old device size.
+    // Qt before 6.6 tells of a scale changed under the window (Xft/DPI
+    // through XSETTINGS on X11, an output's scale on Wayland) only by its
+    // screen's logical DPI signal, and leaves the window at its old size in
+    // device pixels.
     const auto follow = [this](const QScreen* screen) {
         connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { FollowScaleChange(); });
     };

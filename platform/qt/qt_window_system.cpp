@@ -52,7 +52,8 @@ void StartDesktopMove(QWidget& window) {
     // its picture held under the pointer.
     auto* form = dynamic_cast<QtForm*>(&window);
     if (form != nullptr && ScreensDifferInScale()) {
-        x11::StartOwnMove(window, [form](QPoint pointer, QPoint origin) { return form->HoldUnderPointer(pointer, origin); });
+        x11::StartOwnMove(window,
+                          [form](QPoint pointer, QPoint origin) { return form->HoldUnderPointer(pointer, origin); });
     } else if (x11::WindowManagerOffersMove()) {
         x11::StartWindowManagerMove(window);
     } else {

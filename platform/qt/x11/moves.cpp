@@ -269,7 +269,8 @@ void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer,
     }
     const std::optional<QPoint> pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
-    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin, place ? place(*pointer, *origin) : Placement());
+    if (pointer && origin)
+        new OwnMove(window, connection, *pointer, *origin, place ? place(*pointer, *origin) : Placement());
 }
 
 }  // namespace tw::qt::x11
