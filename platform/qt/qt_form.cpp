@@ -168,10 +168,17 @@ void QtForm::FollowScaleChange() {
             return;
         }
 #endif
-        // The same logical size, so Qt sees no resize: the window and its
-        // backing store are given it again, and take it at the new scale.
-        if (QWindow* window = windowHandle()) window->resize(layoutSize_);
-        if (QBackingStore* store = backingStore()) store->resize(layoutSize_);
+        // Where the window is still at its old size (Qt sees the same
+        // logical size, so no resize), the window and its backing store are
+        // given that size again, and take it at the new scale. One that has
+        // it already (a drag sized it) stays where it is.
+        xcb_connection_t* connection = x11::Connection();
+        QWindow* window = windowHandle();  // none before the window is made
+        if (connection != nullptr && window != nullptr &&
+            x11::SizeAtServer(connection, static_cast<xcb_window_t>(window->winId())) != DeviceSizeAt(scale_)) {
+            window->resize(layoutSize_);
+            if (QBackingStore* store = backingStore()) store->resize(layoutSize_);
+        }
         update();
     });
 }

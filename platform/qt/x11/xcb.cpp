@@ -62,6 +62,12 @@ std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t 
     return QPoint(where->dst_x, where->dst_y);
 }
 
+std::optional<QSize> SizeAtServer(xcb_connection_t* connection, xcb_window_t window) {
+    const auto geometry = Adopt(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    if (!geometry) return std::nullopt;
+    return QSize(geometry->width, geometry->height);
+}
+
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
     for (;;) {
         const auto tree = Adopt(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));

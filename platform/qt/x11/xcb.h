@@ -52,6 +52,8 @@ struct Pointer {
 std::optional<Pointer> PointerAtServer(xcb_connection_t* connection);
 
 std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t window);
+// In device pixels, as the server has it.
+std::optional<QSize> SizeAtServer(xcb_connection_t* connection, xcb_window_t window);
 
 // The child of the root that holds the window: its manager's frame, or itself.
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window);
