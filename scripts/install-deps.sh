@@ -20,6 +20,8 @@ test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1
                x11-xserver-utils x11-utils xdotool imagemagick faketime
                dbus-x11 at-spi2-core python3 python3-pyatspi python3-xlib python3-pil
                weston qt6-wayland
+               # Screens of different scale (xrandr is x11-xserver-utils'), a scale changed while running
+               xsettingsd
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
 
 # Installed without their Recommends: KWin's recommend most of Plasma, which

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 #include "platform/portable/layout.h"
+#include "platform/portable/pixel_scale.h"
 #include "platform/portable/region.h"
 #include "platform/ports/ui.h"
 
@@ -69,5 +71,23 @@ constexpr DevicePoint FirstPosition(const Rect& screen, DeviceSize window, bool 
     return {CentredStart(screen.left, screen.right - screen.left, window.width),
             CentredStart(screen.top, screen.bottom - screen.top, window.height)};
 }
+
+// A screen as a move across screens sees it: its area in device pixels and
+// its own display scale.
+struct ScaledScreen {
+    Rect area;
+    PixelScale scale;
+};
+
+// Where a window built from a layout of width x height goes while the
+// pointer drags it, in device pixels: at the scale of the screen under the
+// pointer, with the picture point `held` (layout pixels, fractions kept) under
+// the pointer. Window systems take a window to be on the screen that holds
+// its centre (the middle pixel, rounding down), and rescale it there; so the
+// window is shifted as little as needed to have its centre on the pointer's
+// screen, or a window whose resizing carries its centre back over the edge
+// would rescale to and fro. Off every screen, the first one's scale.
+Rect PlaceUnderPointer(std::span<const ScaledScreen> screens, DeviceSize layout, DevicePoint pointer,
+                       double heldX, double heldY);
 
 }  // namespace tw

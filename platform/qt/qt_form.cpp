@@ -1,6 +1,7 @@
 #include "platform/qt/qt_form.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -41,12 +42,31 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
                       modifiers.testFlag(Qt::AltModifier));
 }
 
+// Qt keeps a screen's top left corner in device pixels but its size in
+// logical ones, which its scale maps back.
+Rect DeviceArea(const QScreen& screen) {
+    const QRect area = screen.geometry();
+    const PixelScale scale(screen.devicePixelRatio());
+    return {area.x(), area.y(), area.x() + scale.Edge(area.width()), area.y() + scale.Edge(area.height())};
+}
+
+// The screen that holds a device point; the primary one if none does.
+const QScreen* ScreenAtDevice(QPoint at) {
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const Rect area = DeviceArea(*screen);
+        if (at.x() >= area.left && at.x() < area.right && at.y() >= area.top && at.y() < area.bottom)
+            return screen;
+    }
+    return QGuiApplication::primaryScreen();
+}
+
 }  // namespace
 
 QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     : runtime_(runtime),
       showInTaskbar_(layout.showInTaskbar),
       frameless_(layout.frameless),
+      layoutSize_(layout.clientWidth, layout.clientHeight),
       key_(layout.keyColour),
       bitmap_(DecodePicture(layout.pictureBmp)),
       picture_(bitmap_),
@@ -55,6 +75,7 @@ QtForm::QtForm(const FormLayout& layout, UiRuntime& runtime)
     BuildTimers(layout.timers);
     for (const LabelLayout& labelLayout : layout.labels) labels_[labelLayout.name] = new QtLabel(labelLayout, this);
     BuildMenus(layout.menus);
+    FollowScaleChanges();
 }
 
 void QtForm::SetUpWindow(const FormLayout& layout) {
@@ -111,9 +132,55 @@ void QtForm::BuildMenus(const std::vector<MenuLayout>& menus) {
 QtForm::~QtForm() = default;
 
 bool QtForm::event(QEvent* event) {
-    // A move to a screen of another scale, or a scale change of its own.
-    if (event->type() == QEvent::ScreenChangeInternal) UpdateScale();
+    // A move to a screen of another scale. Resampling can fail (the pixel
+    // cap): that is a run-time error, shown and ending the program, not an
+    // exception for Qt to die of.
+    if (event->type() == QEvent::ScreenChangeInternal) RunHandler(runtime_, [&] { UpdateScale(); });
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (event->type() == QEvent::DevicePixelRatioChange) FollowScaleChange();
+#endif
     return QWidget::event(event);
+}
+
+void QtForm::FollowScaleChanges() {
+    // Qt before 6.6 tells of a scale changed under the window (Xft/DPI
+    // through XSETTINGS on X11, an output's scale on Wayland) only by its
+    // screen's logical DPI signal, and leaves the window at its old size in
+    // device pixels.
+    const auto follow = [this](const QScreen* screen) {
+        connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { FollowScaleChange(); });
+    };
+    for (const QScreen* screen : QGuiApplication::screens()) follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, follow);
+}
+
+void QtForm::FollowScaleChange() {
+    RunHandler(runtime_, [&] {
+        if (!UpdateScale()) return;
+#if QT_VERSION < QT_VERSION_CHECK(6, 6, 0)
+        // Qt before 6.6 keeps a Wayland surface at the buffer scale it was
+        // made with until it enters another output: only a new surface takes
+        // the output's new scale. The compositor places it anew.
+        if (translucent_ && isVisible()) {
+            hide();
+            destroy();
+            show();
+            return;
+        }
+#endif
+        // Where the window is still at its old size (Qt sees the same
+        // logical size, so no resize), the window and its backing store are
+        // given that size again, and take it at the new scale. One that has
+        // it already (a drag sized it) stays where it is.
+        xcb_connection_t* connection = x11::Connection();
+        QWindow* window = windowHandle();  // none before the window is made
+        if (connection != nullptr && window != nullptr &&
+            x11::SizeAtServer(connection, static_cast<xcb_window_t>(window->winId())) != DeviceSizeAt(scale_)) {
+            window->resize(layoutSize_);
+            if (QBackingStore* store = backingStore()) store->resize(layoutSize_);
+        }
+        update();
+    });
 }
 
 bool QtForm::UpdateScale() {
@@ -123,10 +190,29 @@ bool QtForm::UpdateScale() {
     return true;
 }
 
+QSize QtForm::DeviceSizeAt(PixelScale scale) const {
+    return {scale.Edge(layoutSize_.width()), scale.Edge(layoutSize_.height())};
+}
+
+std::function<QRect(QPoint)> QtForm::HoldUnderPointer(QPoint pointer, QPoint origin) const {
+    const PixelScale scale(devicePixelRatioF());
+    // The middle of the device pixel pressed, in layout pixels.
+    const double heldX = (pointer.x() - origin.x() + 0.5) / scale.Factor();
+    const double heldY = (pointer.y() - origin.y() + 0.5) / scale.Factor();
+    const DeviceSize layout{layoutSize_.width(), layoutSize_.height()};
+    return [layout, heldX, heldY](QPoint at) {
+        std::vector<ScaledScreen> screens;
+        for (const QScreen* screen : QGuiApplication::screens())
+            screens.push_back({DeviceArea(*screen), PixelScale(screen->devicePixelRatio())});
+        const Rect r = PlaceUnderPointer(screens, layout, {at.x(), at.y()}, heldX, heldY);
+        return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
+    };
+}
+
 void QtForm::Rescale(PixelScale scale) {
     scale_ = scale;
     deviceOutline_ = outline_ ? ScaleRegion(*outline_, scale_) : Region();
-    const QSize size(scale_.Edge(width()), scale_.Edge(height()));
+    const QSize size = DeviceSizeAt(scale_);
     const Region* clip = translucent_ && outline_ ? &deviceOutline_ : nullptr;
     // A new outline at the same scale needs no new resampling.
     if (bitmap_ && (!shown_ || shownAt_ != scale_)) {
@@ -140,29 +226,28 @@ void QtForm::Rescale(PixelScale scale) {
 std::optional<Rect> QtForm::PrimaryScreen() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return std::nullopt;
-    // The whole screen, not its available area. Qt keeps a screen's top left
-    // corner in device pixels but rounds its size to logical ones, so the X
-    // screen's own size is taken where it is the one screen.
-    const QRect area = screen->geometry();
-    const PixelScale scale(screen->devicePixelRatio());
+    // The whole screen, not its available area; the X screen's own size
+    // where it is the one screen, as logical sizes are rounded.
+    const Rect area = DeviceArea(*screen);
     const std::optional<QSize> x11Screen = QGuiApplication::screens().size() == 1 ? x11::ScreenSize() : std::nullopt;
-    const QSize device = x11Screen ? *x11Screen : QSize(scale.Edge(area.width()), scale.Edge(area.height()));
-    return Rect{area.x(), area.y(), area.x() + device.width(), area.y() + device.height()};
+    if (!x11Screen) return area;
+    return Rect{area.left, area.top, area.left + x11Screen->width(), area.top + x11Screen->height()};
 }
 
 DeviceSize QtForm::WindowSize() const {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const PixelScale scale(screen != nullptr ? screen->devicePixelRatio() : 1.0);
-    return {scale.Edge(width()), scale.Edge(height())};
+    // At the scale of the screen the window is on, which is not always the
+    // primary one's.
+    const QSize size = DeviceSizeAt(PixelScale(devicePixelRatioF()));
+    return {size.width(), size.height()};
 }
 
 void QtForm::MoveTo(DevicePoint device) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPoint at(device.x, device.y);
+    const QScreen* screen = ScreenAtDevice(at);
     if (screen == nullptr) return;
     // Qt keeps a screen's top left corner in device pixels, the rest of its
     // positions in logical ones.
     const QPoint origin = screen->geometry().topLeft();
-    const QPoint at(device.x, device.y);
     move(origin + (at - origin) / screen->devicePixelRatio());
     devicePosition_ = at;
 }
@@ -197,8 +282,9 @@ void QtForm::SetOutline(RegionHandle outline, bool redraw) {
 
 void QtForm::ApplyOutline() {
     if (x11::Connection() != nullptr) {
-        x11::SetShape(static_cast<xcb_window_t>(winId()), outline_ ? &deviceOutline_ : nullptr,
-                      scale_.Edge(width()), scale_.Edge(height()));
+        const QSize size = DeviceSizeAt(scale_);
+        x11::SetShape(static_cast<xcb_window_t>(winId()), outline_ ? &deviceOutline_ : nullptr, size.width(),
+                      size.height());
         return;
     }
     // Elsewhere (Wayland) Qt maps the input region to the surface's pixels;
@@ -208,7 +294,7 @@ void QtForm::ApplyOutline() {
 }
 
 void QtForm::paintEvent(QPaintEvent*) {
-    UpdateScale();
+    RunHandler(runtime_, [&] { UpdateScale(); });
     QPainter painter(this);
     // The frame is at the painter's own device pixel ratio: drawn one to one.
     if (translucent_) painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -250,7 +336,9 @@ void QtForm::showEvent(QShowEvent* event) {
     }
     // The surface may be made anew on show (Wayland forgets its input
     // region then), and on another screen than the one it was built for.
-    if (!UpdateScale()) ApplyOutline();
+    RunHandler(runtime_, [&] {
+        if (!UpdateScale()) ApplyOutline();
+    });
     // Qt's Wayland backend gives a new surface the input region as it was
     // set, unmapped to the surface's pixels; once the surface is there,
     // handing it over again has Qt map it.

@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,6 +50,12 @@ public:
     void PopupMenu(const std::string& menuName) override;
     void SetOutline(RegionHandle outline, bool redraw) override;
 
+    // Where the window goes while the pointer drags it, in device pixels,
+    // from the pointer and the window's corner at the press: the picture
+    // point pressed stays under the pointer, at the scale of the screen the
+    // pointer is on (PlaceUnderPointer).
+    std::function<QRect(QPoint)> HoldUnderPointer(QPoint pointer, QPoint origin) const;
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +70,13 @@ private:
     void BuildTimers(const std::vector<TimerLayout>& timers);
     void BuildMenus(const std::vector<MenuLayout>& menus);
     bool UpdateScale();  // true when it rescaled
+    void FollowScaleChanges();
+    // A scale changed under the window, with no move to another screen.
+    void FollowScaleChange();
+    // The layout's size at a scale: what the frame and the outline are
+    // built for, whatever size Qt gives the widget for a moment while it
+    // moves the window between screens.
+    QSize DeviceSizeAt(PixelScale scale) const;
     void Rescale(PixelScale scale);
     void ApplyOutline();
 
@@ -70,6 +84,7 @@ private:
     FormHandlers* handlers_ = nullptr;
     bool showInTaskbar_;
     bool frameless_;
+    QSize layoutSize_;  // in layout pixels
     Colour key_;
     std::optional<QPoint> devicePosition_;  // where MoveTo put it, in device pixels
     std::shared_ptr<const Bitmap> bitmap_;

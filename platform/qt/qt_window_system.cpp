@@ -1,11 +1,13 @@
 #include "platform/qt/qt_window_system.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 
 #include <vector>
 
 #include "platform/ports/adapter_hooks.h"
+#include "platform/qt/qt_form.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/xcb.h"
 
@@ -15,6 +17,15 @@ namespace {
 
 QWidget* FindWindow(WindowHandle handle) {
     return handle == 0 ? nullptr : QWidget::find(static_cast<WId>(handle));
+}
+
+// A desktop whose screens have scales of their own (per-screen factors).
+bool ScreensDifferInScale() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens) {
+        if (screen->devicePixelRatio() != screens.front()->devicePixelRatio()) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -32,6 +43,17 @@ QRegion ToQRegion(const Region& region) {
 void StartDesktopMove(QWidget& window) {
     if (x11::Connection() == nullptr) {
         window.windowHandle()->startSystemMove();
+        return;
+    }
+    // A window manager's move keeps the window's corner where it was under
+    // the pointer, so a window that shrinks on a screen of smaller scale
+    // slips away from it, and grows back when its centre falls back over
+    // the edge. Across screens of different scale the gadget moves itself,
+    // its picture held under the pointer.
+    auto* form = dynamic_cast<QtForm*>(&window);
+    if (form != nullptr && ScreensDifferInScale()) {
+        x11::StartOwnMove(window,
+                          [form](QPoint pointer, QPoint origin) { return form->HoldUnderPointer(pointer, origin); });
     } else if (x11::WindowManagerOffersMove()) {
         x11::StartWindowManagerMove(window);
     } else {

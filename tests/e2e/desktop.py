@@ -465,11 +465,19 @@ class Desktop:
     """A private X display: Xvfb, optionally a window manager (one of
     WINDOW_MANAGERS: openbox, which offers the standard interactive move and
     activation, twm, a classic one that offers neither, or the big desktops'
-    compositing ones) and an accessibility bus."""
+    compositing ones) and an accessibility bus.  Monitors, (name, width,
+    height, scale) each, make the screen RandR monitors side by side at
+    scales of their own (QT_SCREEN_SCALE_FACTORS); with xsettings the scale
+    is an XSETTINGS Xft/DPI that set_xsettings_scale() changes."""
 
-    def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1):
+    def __init__(self, window_manager="openbox", accessibility=False, backdrop="#00ff00", scale=1,
+                 monitors=None, xsettings=False):
         self.window_manager = "openbox" if window_manager is True else window_manager or None
-        self.scale = scale
+        self.monitors = list(monitors or [])
+        self.scale = self.monitors[0][3] if self.monitors else scale
+        self.xsettings, self.xsettingsd = xsettings, None
+        self.width = sum(m[1] for m in self.monitors) or SCREEN_W
+        self.height = max([m[2] for m in self.monitors] or [SCREEN_H])
         self.accessibility = accessibility
         self.backdrop_text = backdrop
         self.backdrop = parse_colour(backdrop)
@@ -496,7 +504,15 @@ class Desktop:
         self.runtime_dir = tempfile.mkdtemp(prefix="tw-e2e-")
         os.chmod(self.runtime_dir, 0o700)
         self._start_xvfb()
-        if self.scale != 1:
+        left = 0
+        for i, (name, w, h, _) in enumerate(self.monitors):
+            # Naming the output "screen" replaces the monitor the server makes of it.
+            run(["xrandr", "--setmonitor", name, "%d/%dx%d/%d+%d+0" % (w, w * 254 // 960, h, h * 254 // 960, left),
+                 "none" if i else "screen"], env=self.env(), check=True, capture_output=True)
+            left += w
+        if self.xsettings:
+            self.set_xsettings_scale(self.scale)
+        elif self.scale != 1 and not self.monitors:
             # What a desktop at that scale tells its programs (Qt reads it).
             run(["xrdb", "-merge"], input="Xft.dpi: %d\n" % round(96 * self.scale),
                 text=True, env=self.env(), check=True)
@@ -535,11 +551,27 @@ class Desktop:
         return process
 
     def _start_xvfb(self):
+        # Without -noreset the server forgets the monitors when its last client leaves.
         _, self.display_name = xvfb.start(
-            lambda argv, **kwargs: self._spawn(argv, env=dict(os.environ), **kwargs))
+            lambda argv, **kwargs: self._spawn(argv, env=dict(os.environ), **kwargs),
+            screen="%dx%dx24" % (self.width, self.height), args=("-noreset",) if self.monitors else ())
         self.x = wait_until(self._try_connect, 10, 0.1)
         if self.x is None:
             raise RuntimeError("cannot connect to Xvfb on " + self.display_name)
+
+    def set_xsettings_scale(self, scale):
+        """Xft/DPI (in 1024ths) for a scale, as a settings daemon tells it."""
+        self.scale = scale
+        config = os.path.join(self.runtime_dir, "xsettingsd.conf")
+        with open(config + ".part", "w") as f:
+            f.write("Xft/DPI %d\n" % round(96 * scale * 1024))
+        os.replace(config + ".part", config)
+        if self.xsettingsd:
+            return self.xsettingsd.send_signal(signal.SIGHUP)
+        self.xsettingsd = self._spawn(["xsettingsd", "-c", config])
+        owner = self.x.intern_atom("_XSETTINGS_S0")
+        if not wait_until(lambda: self.x.get_selection_owner(owner) != 0, 10):
+            raise RuntimeError("xsettingsd does not own _XSETTINGS_S0")
 
     def _try_connect(self):
         from Xlib import display as xdisplay
@@ -706,6 +738,8 @@ class Desktop:
             env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         else:
             env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        if self.monitors:
+            env["QT_SCREEN_SCALE_FACTORS"] = ";".join("%s=%g" % (m[0], m[3]) for m in self.monitors)
         if self.accessibility:
             env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         else:
@@ -810,12 +844,13 @@ class Desktop:
 
     # -- screen
 
-    def screenshot(self, x=0, y=0, w=SCREEN_W, h=SCREEN_H):
+    def screenshot(self, x=0, y=0, w=None, h=None):
         """Exact pixels of a screen area (clipped to the screen) as a PIL image."""
         from PIL import Image
         from Xlib import X
+        w, h = w or self.width, h or self.height
         x0, y0 = max(0, x), max(0, y)
-        x1, y1 = min(SCREEN_W, x + w), min(SCREEN_H, y + h)
+        x1, y1 = min(self.width, x + w), min(self.height, y + h)
         raw = self.root.get_image(x0, y0, x1 - x0, y1 - y0, X.ZPixmap, 0xFFFFFFFF)
         image = Image.frombytes("RGB", (x1 - x0, y1 - y0), raw.data, "raw", "BGRX")
         if (x0, y0, x1, y1) == (x, y, x + w, y + h):

@@ -7,9 +7,10 @@ to the picture's outline, the ornament close to the face drawn at that scale
 the pointer's motion, and the About box over the gadget, also when the
 gadget stands in a corner of the screen.  A desktop scale at which the
 gadget would not fit on the screen gives it 100 %.  A QT_SCALE_FACTOR the
-program cannot honour (zero, not a number, or too large for the screen) leaves it at
-the desktop's scale.  With TW_SAVE_SCREENSHOT_200=<png> it also saves the
-README's screenshot at 200 %.
+program cannot honour (zero, not a number, or too large for the screen)
+leaves it at the desktop's scale.  Xft/DPI changed while it runs (XSETTINGS)
+rescales it to the layout's size and the outline at the new scale.  With
+TW_SAVE_SCREENSHOT_200=<png> it also saves the README's screenshot at 200 %.
 
 Usage: test_display_scale.py PATH_TO_TALLOWIND
 """
@@ -89,6 +90,24 @@ def check_scale(checks, program, picture, scale, figures):
                              save_readme_screenshot(desktop, program, target))
 
 
+def check_xsettings_changes(checks, program, picture):
+    """Xft/DPI changed while the gadget runs, to 200, 150 and 100 %."""
+    for manager in (None, "openbox"):
+        checks.prefix = "Xft/DPI changed while running, %s: " % (manager or "no window manager")
+        with Desktop(window_manager=manager, accessibility=True, xsettings=True) as desktop:
+            gadget = start(checks, desktop, program)
+            for scale in (2.0, 1.5, 1.0) if gadget else ():
+                desktop.set_xsettings_scale(scale)
+                gadget.scale, gadget.size = scale, window_size(scale)
+                window = gadget.app.main_window()
+                if not checks.check("at %g %% the window is %dx%d" % ((scale * 100,) + gadget.size), window):
+                    break
+                gadget.place(window)
+                check_shape(checks, desktop, gadget, picture)
+            if gadget:
+                gadget.app.stop()
+
+
 def check_centred_only(checks, program, scale):
     """At the scales not checked in full: where the window stands."""
     checks.prefix = "%d %%: " % round(scale * 100)
@@ -108,6 +127,7 @@ def main(checks):
         check_scale(checks, program, picture, scale, figures)
     print(face_table(figures))
     check_too_large_for_the_desktop(checks, program)
+    check_xsettings_changes(checks, program, picture)
     for scale in CENTRING_SCALES:
         if scale not in scales:
             check_centred_only(checks, program, scale)

@@ -57,6 +57,10 @@ TEST_F(QtFormTest, WindowIsAFramelessToolWindowOfTheLayoutsSize) {
     EXPECT_FALSE(flags & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(form.size(), QSize(183, 211));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    // While Qt moves the window between screens of different scale it gives
+    // the widget other sizes for a moment; the window's stays the layout's.
+    form.setFixedSize(92, 106);
+    EXPECT_EQ(form.WindowSize(), (DeviceSize{183, 211}));
 }
 
 TEST_F(QtFormTest, LabelsAreLaidOutAsTheLayoutSays) {
@@ -96,6 +100,30 @@ TEST(QtRuntimeDeathTest, EndEndsAtOnceWithItsStatusAndNothingRunsAfter) {
             qt::QtRuntime().End(3);
         },
         ::testing::ExitedWithCode(3), ::testing::Not(::testing::HasSubstr("ran after End")));
+}
+
+// At a scale of 100 the resampling passes the pixel cap: whichever Qt event
+// rescales, the error is shown and ends the program as any run-time error.
+TEST(QtFormDeathTest, ARescaleThatFailsIsShownAndEndsTheProgramWithStatusOne) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    qputenv("QT_SCALE_FACTOR", "100");  // each case's child starts anew with it
+    using Rescale = void (*)(qt::QtForm&);
+    for (const Rescale rescale : {Rescale([](qt::QtForm& form) {
+                                      QEvent moved(QEvent::ScreenChangeInternal);
+                                      QCoreApplication::sendEvent(&form, &moved);
+                                  }),
+                                  Rescale([](qt::QtForm& form) { form.grab(); }),
+                                  Rescale([](qt::QtForm& form) { form.show(); })}) {
+        EXPECT_EXIT(
+            {
+                FakeRuntime runtime{FakeRuntime::OnEnd::Exit};
+                qt::QtForm form(frmMainLayout(), runtime);
+                rescale(form);
+                std::_Exit(0);
+            },
+            ::testing::ExitedWithCode(1), ::testing::HasSubstr("|16] Run-time error '7':\r\n\r\nOut of memory"));
+    }
+    qunsetenv("QT_SCALE_FACTOR");
 }
 
 TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreenWithItsFrame) {

@@ -88,7 +88,7 @@ TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
         const bool landed = QTest::qWaitFor([&] { return OriginOnScreen(connection, id) == target; }, 5000);
         EXPECT_TRUE(landed) << c.name << ": at " << OriginOnScreen(connection, id).value_or(QPoint()).x() << ","
                             << OriginOnScreen(connection, id).value_or(QPoint()).y();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return SizeOf(connection, id) == QSize(40, 30); }, 5000)) << c.name;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return SizeAtServer(connection, id) == QSize(40, 30); }, 5000)) << c.name;
     }
 }
 

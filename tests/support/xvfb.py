@@ -19,11 +19,11 @@ import time
 SCREEN = "1024x768x24"
 
 
-def start(popen=subprocess.Popen, screen=SCREEN, timeout=15, **kwargs):
+def start(popen=subprocess.Popen, screen=SCREEN, timeout=15, args=(), **kwargs):
     """A running Xvfb and its display name; RuntimeError if it does not come up."""
     read_end, write_end = os.pipe()
     try:
-        process = popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp"],
+        process = popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp", *args],
                         pass_fds=(write_end,), **kwargs)
     finally:
         os.close(write_end)

@@ -81,6 +81,28 @@ TEST(DesktopRules, CentringFloorsHalfTheRoomInDevicePixels) {
     EXPECT_EQ(FirstPosition(second, DeviceSize{275, 317}, false), (DevicePoint{1920, 0}));
 }
 
+TEST(DesktopRules, ADraggedWindowHoldsItsPictureUnderThePointerWithItsCentreOnThePointersScreen) {
+    // Two screens side by side, at 200 % and 100 %, and the 183x211 layout.
+    const std::array<ScaledScreen, 2> screens{ScaledScreen{Rect{0, 0, 1280, 800}, PixelScale(2.0)},
+                                              ScaledScreen{Rect{1280, 0, 2560, 800}, PixelScale(1.0)}};
+    struct Case {
+        const char* name;
+        DevicePoint pointer;
+        double heldX, heldY;
+        Rect expected;
+    };
+    for (const Case& c : {
+             Case{"on the 200 % screen", {700, 400}, 90.5, 70.5, {519, 259, 885, 681}},
+             Case{"on the 100 % screen", {1800, 400}, 90.5, 70.5, {1710, 330, 1893, 541}},
+             // Held left of its middle, the window would have its centre over the edge:
+             Case{"by the edge, centre kept on the 200 % screen", {1250, 400}, 20.5, 70.5, {1097, 259, 1463, 681}},
+             Case{"by the edge, centre kept on the 100 % screen", {1290, 400}, 160.5, 70.5, {1189, 330, 1372, 541}},
+             Case{"off every screen, at the first one's scale", {3000, 400}, 90.5, 70.5, {2819, 259, 3185, 681}},
+         }) {
+        EXPECT_EQ(PlaceUnderPointer(screens, DeviceSize{183, 211}, c.pointer, c.heldX, c.heldY), c.expected) << c.name;
+    }
+}
+
 TEST(DesktopRules, ColoursUnpackFromBgrToRgbOrder) {
     EXPECT_EQ(ToXrgb(0x00112233u), 0x00332211u);
     EXPECT_EQ(ToXrgb(0x000000FFu), 0x00FF0000u) << "red";

@@ -64,7 +64,7 @@ public:
             reinterpret_cast<const xcb_map_notify_event_t*>(event)->window != window_)
             return false;
         if (xcb_connection_t* connection = Connection()) {
-            if (const std::optional<QSize> size = SizeOf(connection, window_); size && *size != size_) {
+            if (const std::optional<QSize> size = SizeAtServer(connection, window_); size && *size != size_) {
                 const std::uint32_t wanted[] = {static_cast<std::uint32_t>(size_.width()),
                                                 static_cast<std::uint32_t>(size_.height())};
                 xcb_configure_window(connection, window_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, wanted);

@@ -33,6 +33,7 @@ constexpr std::uint32_t kMoveResizeCancel = 11;
 // normal hints, x and y given, asked for by an application.
 constexpr std::uint32_t kStaticGravity = 10;
 constexpr std::uint32_t kMoveRequestFlags = kStaticGravity | 1U << 8 | 1U << 9 | 1U << 12;
+constexpr std::uint32_t kSizeRequestFlags = 1U << 10 | 1U << 11;  // width and height given too
 
 void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t moveResize, QPoint pointer,
                     std::uint32_t action) {
@@ -134,7 +135,11 @@ WindowManagerWatch* Watch() {
 // manager keep the inside of the border where that puts it, frame or none.
 // Managers that put their border on the window itself (bspwm, dwm, xmonad)
 // place the outer corner there as X does.
-void AskPosition(xcb_connection_t* connection, xcb_window_t window, QPoint visible, std::uint16_t border) {
+// A size that is not empty goes in the same request: on a screen of another
+// scale the window is never at its old size there, which would rescale it
+// once more.
+void AskPosition(xcb_connection_t* connection, xcb_window_t window, QPoint visible, std::uint16_t border,
+                 QSize size = {}) {
     const QPoint corner = visible - QPoint(border, border);
     const WindowManagerWatch* watch = Watch();
     if (watch != nullptr && watch->Move() == MoveBy::kMoveResizeRequest) {
@@ -143,15 +148,22 @@ void AskPosition(xcb_connection_t* connection, xcb_window_t window, QPoint visib
         event.format = 32;
         event.window = window;
         event.type = watch->MoveResizeWindow();
-        event.data.data32[0] = kMoveRequestFlags;
+        event.data.data32[0] = kMoveRequestFlags | (size.isEmpty() ? 0 : kSizeRequestFlags);
         event.data.data32[1] = static_cast<std::uint32_t>(corner.x());
         event.data.data32[2] = static_cast<std::uint32_t>(corner.y());
+        event.data.data32[3] = static_cast<std::uint32_t>(size.width());
+        event.data.data32[4] = static_cast<std::uint32_t>(size.height());
         xcb_send_event(connection, 0, RootOf(connection),
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&event));
     } else {
-        const std::uint32_t where[] = {static_cast<std::uint32_t>(corner.x()), static_cast<std::uint32_t>(corner.y())};
-        xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+        const std::uint32_t where[] = {static_cast<std::uint32_t>(corner.x()), static_cast<std::uint32_t>(corner.y()),
+                                       static_cast<std::uint32_t>(size.width()),
+                                       static_cast<std::uint32_t>(size.height())};
+        xcb_configure_window(connection, window,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y |
+                                 (size.isEmpty() ? 0 : XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT),
+                             where);
     }
     xcb_flush(connection);
 }
@@ -176,8 +188,14 @@ protected:
 
 class OwnMove final : public PressWatch {
 public:
-    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin, std::uint16_t border)
-        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin), border_(border) {}
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin, std::uint16_t border,
+            Placement place)
+        : PressWatch(window, connection),
+          pointer_(pointer),
+          origin_(origin),
+          at_(origin),
+          border_(border),
+          place_(std::move(place)) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -207,16 +225,20 @@ private:
     void Follow() {
         const std::optional<QPoint> pointer = PointerOnScreen(connection_);
         if (!pointer) return;
-        const QPoint to = origin_ + (*pointer - pointer_);
-        if (to == at_) return;
+        const QRect placed = place_ ? place_(*pointer) : QRect(origin_ + (*pointer - pointer_), QSize());
+        const QPoint to = placed.topLeft();
+        if (to == at_ && placed.size() == size_) return;
         at_ = to;
-        AskPosition(connection_, static_cast<xcb_window_t>(window_.winId()), to, border_);
+        size_ = placed.size();
+        AskPosition(connection_, static_cast<xcb_window_t>(window_.winId()), to, border_, size_);
     }
 
     QPoint pointer_;  // at the press
     QPoint origin_;   // of the window at the press, inside its border
     QPoint at_;
     std::uint16_t border_;  // the window's own, which its manager may have given it
+    QSize size_;
+    Placement place_;
 };
 
 // A release that reaches the window after the manager's move was asked for
@@ -288,7 +310,7 @@ void StartWindowManagerMove(QWidget& window) {
     new CancelOnRelease(window, connection, watch->MoveResize());
 }
 
-void StartOwnMove(QWidget& window) {
+void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer, QPoint origin)>& place) {
     xcb_connection_t* connection = Connection();
     if (connection == nullptr) return;
     for (QObject* child : window.children()) {
@@ -297,7 +319,9 @@ void StartOwnMove(QWidget& window) {
     const auto id = static_cast<xcb_window_t>(window.winId());
     const std::optional<QPoint> pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, id);
-    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin, BorderWidth(connection, id));
+    if (pointer && origin)
+        new OwnMove(window, connection, *pointer, *origin, BorderWidth(connection, id),
+                    place ? place(*pointer, *origin) : Placement());
 }
 
 void RequestPosition(xcb_window_t window, QPoint visible) {

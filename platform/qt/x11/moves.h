@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
 #include <span>
 
 namespace tw::qt::x11 {
@@ -44,8 +45,11 @@ void StartWindowManagerMove(QWidget& window);
 // reports it, from where both were at the press. The implicit grab of the
 // press keeps the motion coming to the window. Returns at once; the move
 // ends when the button comes up, when a motion comes without it (the grab
-// went elsewhere), or when the window loses focus.
-void StartOwnMove(QWidget& window);
+// went elsewhere), or when the window loses focus. With a placement, the
+// window's device rectangle for each pointer position is the placement's,
+// its size included.
+using Placement = std::function<QRect(QPoint pointer)>;
+void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer, QPoint origin)>& place = {});
 
 // Asks for the window's visible area (inside its border) to stand at a point
 // on the screen, in device pixels, by the request the running window

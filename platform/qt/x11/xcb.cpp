@@ -67,7 +67,7 @@ std::uint16_t BorderWidth(xcb_connection_t* connection, xcb_window_t window) {
     return geometry ? geometry->border_width : 0;
 }
 
-std::optional<QSize> SizeOf(xcb_connection_t* connection, xcb_window_t window) {
+std::optional<QSize> SizeAtServer(xcb_connection_t* connection, xcb_window_t window) {
     const auto geometry = Adopt(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
     if (!geometry) return std::nullopt;
     return QSize(geometry->width, geometry->height);

@@ -52,12 +52,12 @@ struct Pointer {
 std::optional<Pointer> PointerAtServer(xcb_connection_t* connection);
 
 std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t window);
+// In device pixels, as the server has it.
+std::optional<QSize> SizeAtServer(xcb_connection_t* connection, xcb_window_t window);
 
 // The border X draws around the window (a manager may give it one); none
 // when the window is gone.
 std::uint16_t BorderWidth(xcb_connection_t* connection, xcb_window_t window);
-// Its size inside that border; none when it is gone.
-std::optional<QSize> SizeOf(xcb_connection_t* connection, xcb_window_t window);
 bool Viewable(xcb_connection_t* connection, xcb_window_t window);
 
 // The child of the root that holds the window: its manager's frame, or itself.
