@@ -142,6 +142,8 @@ MUTANTS = [
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
+    ("x11: a click never reaches the manager's move", "linux", "platform/qt/x11/moves.cpp",
+     "return (to - from).manhattanLength() >= distance;", "return (to - from).manhattanLength() >= distance / 100;"),
     # The Win32 adapter.
     ("win32: the caption drag only with the left button down", "win32", "platform/win32/win32_window_system.cpp",
      "::GetKeyState(VK_LBUTTON) >= 0) {", "false) {"),

@@ -23,7 +23,8 @@ import time
 
 from desktop import LABEL_RECTS, WHITE, Desktop, inside_rect, load_picture, run_test, wait_until
 from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_desktop_close, check_exit,
-                           check_right_press_with_motion, drag_away, same_image)
+                           check_nothing_happens, check_right_press_with_motion, drag_away, moved_from,
+                           same_image)
 from test_gadget import start
 
 WINDOW_MANAGERS = (None, "twm", "openbox", "xfwm4", "mutter", "kwin_x11")
@@ -75,16 +76,16 @@ def check_no_taskbar_entry(checks, desktop, gadget):
 
 
 def quick_click(checks, desktop, gadget):
-    """Press and release 12 ms apart on the picture, then a plain motion."""
-    start = gadget.position()
+    """Press and release 12 ms apart on the picture, then a plain motion.
+    A manager may hold the pointer for a moment while it takes the click
+    (xfwm4 does, to focus the window): no grab may outlast that."""
     x, y = gadget.screen(PICTURE_POINT)
     desktop.xdotool("mousemove", x, y, "click", 1)
-    time.sleep(gadget.settle)
     desktop.xdotool("mousemove", x + 40, y + 25)
-    time.sleep(gadget.settle)
-    checks.equal("a quick click and a plain motion leave the window where it was", gadget.position(), start)
-    checks.check("a quick click leaves no grab: another client can grab the pointer",
-                 desktop.pointer_grab_free())
+    check_nothing_happens(
+        checks, desktop, gadget, [("a quick click and a plain motion leave the window where it was",
+                                   moved_from(gadget))],
+        [("a quick click leaves no grab: another client can grab the pointer", desktop.pointer_grab_free)])
 
 
 def check_close(checks, desktop, gadget):
@@ -93,7 +94,7 @@ def check_close(checks, desktop, gadget):
         check_desktop_close(checks, desktop, gadget.app, {"id": gadget.id}, 1.0)
         return
     desktop.xdotool("windowactivate", gadget.id)
-    time.sleep(gadget.settle)
+    wait_until(lambda: desktop.active_window() == gadget.id, gadget.wait)
     desktop.xdotool("key", "alt+F4")
     try:
         status = gadget.app.process.wait(1.0)

@@ -3,6 +3,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 
 #include <algorithm>
 #include <memory>
@@ -68,6 +69,9 @@ public:
     bool OffersMove() const { return offersMove_; }
     bool Runs() const { return runs_; }
     xcb_atom_t MoveResize() const { return moveResize_; }
+    // Where the last press was, in device pixels: a move follows the pointer
+    // from there, not from wherever it is once a busy program gets to it.
+    std::optional<QPoint> PressAt() const { return pressAt_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (eventType != "xcb_generic_event_t") return false;
@@ -76,6 +80,11 @@ public:
         case XCB_PROPERTY_NOTIFY: {
             const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             if (change->window == root_ && (change->atom == check_ || change->atom == supported_)) Read();
+            break;
+        }
+        case XCB_BUTTON_PRESS: {
+            const auto* press = reinterpret_cast<const xcb_button_press_event_t*>(event);
+            pressAt_ = QPoint(press->root_x, press->root_y);
             break;
         }
         case XCB_DESTROY_NOTIFY:
@@ -112,6 +121,7 @@ private:
     xcb_window_t checkWindow_ = XCB_NONE;
     bool runs_ = false;
     bool offersMove_ = false;
+    std::optional<QPoint> pressAt_;
 };
 
 WindowManagerWatch* Watch() {
@@ -214,7 +224,63 @@ private:
     xcb_atom_t moveResize_;
 };
 
+void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press) {
+    // The window manager grabs the pointer itself; our implicit grab would stop it.
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    // Asked at the server once our grab is gone: the button may be up by
+    // now, and a manager asked to move a window whose button is up follows
+    // the pointer until the next click.
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer || !pointer->leftDown) return;
+    // From the press: the window catches up with the pointer's whole motion.
+    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), moveResize, press, kMoveResizeMove);
+    new CancelOnRelease(window, connection, moveResize);
+}
+
+// The press becomes the window manager's move only once the pointer has
+// gone the drag distance with the button down, so a click, however quick,
+// never reaches the manager. The request races the release: one that comes
+// before the manager's grab reaches the window, which cancels the move, and
+// xfwm4 4.18 then ends its move but holds the pointer until the next click.
+class MoveOnDrag final : public PressWatch {
+public:
+    MoveOnDrag(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press)
+        : PressWatch(window, connection), moveResize_(moveResize), press_(press) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            if (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) Drag();
+            else Finish();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::Hide:
+            Finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Drag() {
+        const std::optional<Pointer> pointer = PointerAtServer(connection_);
+        const int distance = qRound(QGuiApplication::styleHints()->startDragDistance() * window_.devicePixelRatioF());
+        if (pointer && pointer->leftDown && !PastDragDistance(press_, pointer->at, distance)) return;
+        Finish();
+        if (pointer && pointer->leftDown) HandToWindowManager(window_, connection_, moveResize_, press_);
+    }
+
+    xcb_atom_t moveResize_;
+    QPoint press_;  // on the screen, in device pixels
+};
+
 }  // namespace
+
+bool PastDragDistance(QPoint from, QPoint to, int distance) { return (to - from).manhattanLength() >= distance; }
 
 bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
                            std::span<const xcb_atom_t> supported, xcb_atom_t moveResize) {
@@ -238,17 +304,11 @@ void StartWindowManagerMove(QWidget& window) {
     if (connection == nullptr || watch == nullptr) return;
     for (QObject* child : window.children()) {
         if (auto* earlier = dynamic_cast<CancelOnRelease*>(child)) earlier->Finish();
+        if (auto* earlier = dynamic_cast<MoveOnDrag*>(child)) earlier->Finish();
     }
-    // The window manager grabs the pointer itself; our implicit grab would stop it.
-    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
-    // Asked at the server once our grab is gone: a quick click (a touchpad
-    // tap) is often released by now, and a manager asked to move a window
-    // whose button is up follows the pointer until the next click.
     const std::optional<Pointer> pointer = PointerAtServer(connection);
-    if (!pointer || !pointer->leftDown) return;
-    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), watch->MoveResize(), pointer->at,
-                   kMoveResizeMove);
-    new CancelOnRelease(window, connection, watch->MoveResize());
+    if (pointer && pointer->leftDown)
+        new MoveOnDrag(window, connection, watch->MoveResize(), watch->PressAt().value_or(pointer->at));
 }
 
 void StartOwnMove(QWidget& window) {
@@ -257,7 +317,9 @@ void StartOwnMove(QWidget& window) {
     for (QObject* child : window.children()) {
         if (auto* earlier = dynamic_cast<OwnMove*>(child)) earlier->Finish();
     }
-    const std::optional<QPoint> pointer = PointerOnScreen(connection);
+    const WindowManagerWatch* watch = Watch();
+    std::optional<QPoint> pointer = watch != nullptr ? watch->PressAt() : std::nullopt;
+    if (!pointer) pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
     if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
 }
