@@ -18,8 +18,10 @@ const FormLayout& frmMainLayout() {
         f.backColour = kColourHighlightText;
         f.pictureBmp = assets::window_bmp();
         f.keyColour = kKeyColour;
-        static const PictureRendition renditions[] = {
-            {1.5, assets::window_150_png()}, {2.0, assets::window_200_png()}, {3.0, assets::window_300_png()}};
+        static const PictureRendition renditions[] = {{1.25, assets::window_125_png()},
+                                                      {1.5, assets::window_150_png()},
+                                                      {2.0, assets::window_200_png()},
+                                                      {3.0, assets::window_300_png()}};
         f.pictureRenditions = renditions;
         f.iconIco = assets::icon_ico();
         f.font = FontLayout{"MS Sans Serif", 11, 400, 0};

@@ -1,10 +1,8 @@
-#!/usr/bin/python3
 """Draw the gadget's artwork: assets/window.bmp (the window face),
 assets/icon.ico (the application icon) and assets/icons/ (the same icon for
 the desktop's icon theme, as PNG at each size and as SVG).
 
-Run with Debian's interpreter, which has Pillow:
-    /usr/bin/python3 assets/generate_assets.py
+Run with Debian's interpreter, which has Pillow, as assets/README.md says.
 
 The output is fully deterministic: no randomness, and the BMP and ICO are
 serialised byte by byte here rather than by Pillow's writers, so the headers
@@ -368,7 +366,7 @@ def render_window(canvas=None):
 
 # The face drawn for high-resolution screens; the program shrinks the nearest
 # larger one to the screen's scale, or enlarges the largest.
-RENDITION_SCALES = (1.5, 2, 3)
+RENDITION_SCALES = (1.25, 1.5, 2, 3)
 
 
 def edge(x, scale):

@@ -16,7 +16,9 @@ const Bitmap& Shipped() {
 }
 
 // The rendition BestRendition picks for a scale.
-double RenditionFor(double scale) { return scale <= 1.5 ? 1.5 : scale <= 2.0 ? 2.0 : 3.0; }
+double RenditionFor(double scale) {
+    return scale <= 1.25 ? 1.25 : scale <= 1.5 ? 1.5 : scale <= 2.0 ? 2.0 : 3.0;
+}
 
 void Enlarged(benchmark::State& state) {
     const PixelScale scale(static_cast<double>(state.range(0)) / 100.0);

@@ -4,9 +4,10 @@
 # Usage: scripts/build-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/common.sh
 
 cmake --preset windows >/dev/null
-cmake --build build-win --target tallowind -j2
+cmake --build build-win --target tallowind -j "$jobs"
 
 exe=build-win/tallowind.exe
 echo "$exe ($(stat -c %s "$exe") bytes)"

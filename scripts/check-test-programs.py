@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Fails when a program the tests start (tests/programs.txt) comes from a
 Debian package that scripts/install-deps.sh neither lists nor pulls in.
 

@@ -15,14 +15,20 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins li
 test_packages=(libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
                clang libclang-rt-dev
                xvfb openbox twm xfwm4 mutter kwin-x11 kwin-style-breeze
+               i3-wm awesome fluxbox icewm jwm fvwm wmaker bspwm dwm xmonad herbstluftwm spectrwm
+               marco mate-settings-daemon-common picom
                x11-xserver-utils x11-utils xdotool imagemagick faketime
                dbus-x11 at-spi2-core python3 python3-pyatspi python3-xlib python3-pil
                weston qt6-wayland
                mingw-w64 g++-mingw-w64-x86-64-posix wine wine64)
 
 # Installed without their Recommends: KWin's recommend most of Plasma, which
-# would nearly double what the test command downloads.
-lean_packages=(kwin-x11 kwin-style-breeze kglobalacceld)
+# would nearly double what the test command downloads; the light managers'
+# bring status bars, launchers, terminals and (xmonad's) the Haskell
+# libraries with their compiler, none of which the tests start or want
+# running beside the manager.
+lean_packages=(kwin-x11 kwin-style-breeze kglobalacceld
+               i3-wm awesome fluxbox jwm fvwm bspwm dwm xmonad herbstluftwm spectrwm)
 
 # Only some releases have these: Plasma 6's shortcut daemon, which KWin 6
 # (Debian 13) needs for Alt+F4 and cannot start itself; KWin 5 has its own.

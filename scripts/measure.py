@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Measures the Linux program on its own Xvfb + openbox desktop:
   start-up time from spawn to the first shaped frame on screen (median of 5),
   idle CPU over a quiet spell, and peak and resident memory at the end.
@@ -16,8 +15,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-from desktop import (LABEL_RECTS, WHITE, Desktop, load_picture, scale_picture, scale_rect, spawn,  # noqa: E402
-                     stop, window_size)
+from desktop import LABEL_RECTS, WHITE, Desktop, load_picture, scale_picture, scale_rect, window_size  # noqa: E402
 
 
 def arguments():
@@ -71,12 +69,11 @@ def expected_frame(desktop):
     if scale == 1:
         return blank_labels(frame).tobytes()
     want = outline(blank_labels(frame), backdrop)
-    app = spawn([program], env=desktop.env())
+    app = desktop.launch(program)
     try:
         t0, at, last = time.monotonic(), None, None
         while time.monotonic() - t0 < TIMEOUT:
-            at = at or next(((w["x"], w["y"]) for w in desktop.visible_windows_of(app.pid)
-                             if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H)), None)
+            at = at or window_at(app)
             shot = at and blank_labels(desktop.screenshot(at[0], at[1], WINDOW_W, WINDOW_H))
             if shot and outline(shot, backdrop) == want and shot.tobytes() == last:
                 break
@@ -85,32 +82,37 @@ def expected_frame(desktop):
         else:
             raise SystemExit("no shaped frame within %.0f s" % TIMEOUT)
     finally:
-        stop(app)
+        app.stop()
     while at and desktop.screenshot(at[0] + WINDOW_W // 2, at[1] + WINDOW_H // 3, 1, 1).getpixel((0, 0)) \
             != backdrop and time.monotonic() - t0 < 2 * TIMEOUT:
         time.sleep(0.01)
     return last
 
 
+def window_at(app):
+    """Where the program's window stands, once it is mapped; looked for once,
+    not waited for, so the start-up time is read to the poll."""
+    window = app.main_window(timeout=0)
+    return window and (window["x"], window["y"])
+
+
 def startup_ms(desktop, want):
     """Time from spawn to the first shaped frame, and where the window is."""
-    env = desktop.env()
     t0 = time.monotonic()
-    app = spawn([program], env=env)
+    app = desktop.launch(program)
     at = None
     try:
         while time.monotonic() - t0 < TIMEOUT:
             if at is None:
-                at = next(((w["x"], w["y"]) for w in desktop.visible_windows_of(app.pid)
-                           if (w["width"], w["height"]) == (WINDOW_W, WINDOW_H)), None)
+                at = window_at(app)
             elif blank_labels(desktop.screenshot(at[0], at[1], WINDOW_W, WINDOW_H)).tobytes() == want:
                 return (time.monotonic() - t0) * 1000.0, app, at
-            if app.poll() is not None:
-                raise SystemExit("the program ended with status %r" % app.returncode)
+            if not app.alive():
+                raise SystemExit("the program ended with status %r" % app.stop())
             time.sleep(0.002)
         raise SystemExit("no shaped frame within %.0f s" % TIMEOUT)
     except BaseException:
-        stop(app)
+        app.stop()
         raise
 
 
@@ -144,7 +146,7 @@ def measure():
         app, at = None, None
         for _ in range(RUNS):
             if app is not None:
-                stop(app)
+                app.stop()
                 wait_for_bare_desktop(desktop, at)
             ms, app, at = startup_ms(desktop, want)
             times.append(ms)
@@ -156,7 +158,7 @@ def measure():
         after, elapsed = cpu_ticks(app.pid), time.monotonic() - t0
         cpu = (after - before) / hz / elapsed * 100.0
         hwm, rss = status_kib(app.pid, "VmHWM"), status_kib(app.pid, "VmRSS")
-        stop(app)
+        app.stop()
     return times, cpu, hwm, rss
 
 

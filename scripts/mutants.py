@@ -1,11 +1,10 @@
-#!/usr/bin/python3
 """A mutation pass over the product's guards, to run before a release.
 
 Each mutation below changes one line of a scratch copy of the tree; the
 scratch build (the "debug" and "windows-tests" presets) is rebuilt
 incrementally and the fast tests run: the unit and Qt tests, and the adapter
-conformance table on a private Xvfb at 150 %, for the shared code and the Qt
-adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
+conformance table and where X11 positions land, on a private Xvfb at 150 %,
+for the shared code and the Qt adapter; the Windows tests under Wine, on a private Xvfb, for the Win32
 adapter. Every mutation must be killed, that is, make some test fail. Prints
 a table of each mutation and the test that killed it; exits non-zero if one
 survived.
@@ -33,6 +32,8 @@ import xvfb  # noqa: E402
 
 WORK = os.environ.get("TW_MUTANTS_DIR") or os.path.join(os.environ.get("TMPDIR", "/tmp"), "tallowind-mutants")
 SRC = os.path.join(WORK, "src")
+# A build job per core this process may use, as nproc counts them.
+JOBS = str(len(os.sched_getaffinity(0)))
 
 # (name, where it is tested, file, line as it is, line as the mutant has it)
 MUTANTS = [
@@ -138,12 +139,25 @@ MUTANTS = [
     ("qt: Exit ends at once", "linux", "platform/qt/qt_runtime.cpp",
      "std::_Exit(exitStatus);", "std::exit(exitStatus);"),
     ("qt: a dialog stays on its screen", "linux", "platform/qt/qt_runtime.cpp",
-     "std::clamp(centred.y(), screen.top(), bottom)", "std::clamp(centred.y(), screen.top(), bottom + 1000)"),
+     "std::clamp(centred.y(), top, bottom)", "std::clamp(centred.y(), top, bottom + 1000)"),
+    ("qt: a dialog's title bar stays on its screen", "linux", "platform/qt/qt_runtime.cpp",
+     "const int top = screen.top() + frame.top();", "const int top = screen.top();"),
+    ("qt: a PNG is read only within the pixel cap", "linux", "platform/qt/qt_picture.cpp",
+     "if (!withinCap) return std::nullopt;", "if (!withinCap && !size.isValid()) return std::nullopt;"),
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
     ("x11: a click never reaches the manager's move", "linux", "platform/qt/x11/moves.cpp",
      "return (to - from).manhattanLength() >= distance;", "return (to - from).manhattanLength() >= distance / 100;"),
+    ("x11: a position asked for is the outer corner, border included", "linux", "platform/qt/x11/moves.cpp",
+     "const QPoint corner = visible - QPoint(border, border);",
+     "const QPoint corner = visible - QPoint(border, border) * 0;"),
+    ("x11: the first placement asked again once a manager gave a border", "linux", "platform/qt/x11/hints.cpp",
+     "connection != nullptr && BorderWidth(connection, window_) != border_)",
+     "connection != nullptr && BorderWidth(connection, window_) != border_ && false)"),
+    ("x11: the move request where a manager lists it and not its own move", "linux", "platform/qt/x11/moves.cpp",
+     "if (lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;",
+     "if (false && lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;"),
     # The Win32 adapter.
     ("win32: the caption drag only with the left button down", "win32", "platform/win32/win32_window_system.cpp",
      "::GetKeyState(VK_LBUTTON) >= 0) {", "false) {"),
@@ -153,6 +167,8 @@ MUTANTS = [
      "WS_CHILD | WS_VISIBLE | SS_NOTIFY | AlignmentStyle", "WS_CHILD | WS_VISIBLE | AlignmentStyle"),
     ("win32: labels and fonts follow the display scale", "win32", "platform/win32/win32_form.cpp",
      "for (auto& label : labels_) label->Rescale(scale_);", "(void)labels_;"),
+    ("win32: a dpi change that fails is shown, not unwound", "win32", "platform/win32/win32_form.cpp",
+     "RunHandler(runtime_, [&] { OnDpiChanged(", "std::invoke([&] { OnDpiChanged("),
     ("win32: the outline follows the display scale", "win32", "platform/win32/win32_form.cpp",
      "ApplyWindowRegion(hwnd_, outline_.get(), scale_, redraw);",
      "ApplyWindowRegion(hwnd_, outline_.get(), PixelScale(), redraw);"),
@@ -222,7 +238,7 @@ class Linux(Desktop):
         super().start()
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -230,7 +246,7 @@ class Linux(Desktop):
         x11 = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1.5", DISPLAY=self.display)
         return [run([os.path.join(self.build, "tests", "tallowind_unit_tests")], offscreen, 600),
                 run([qt_tests], offscreen, 600),
-                run([qt_tests, "--gtest_filter=AdapterConformance.*"], x11, 600)]
+                run([qt_tests, "--gtest_filter=AdapterConformance.*:X11Position.*"], x11, 600)]
 
 
 class Win32(Desktop):
@@ -244,7 +260,7 @@ class Win32(Desktop):
         self.env = dict(os.environ, DISPLAY=self.display, **self.prefix.env())
 
     def compile(self):
-        return run(["cmake", "--build", self.build, "-j2", "--target"] + self.targets)
+        return run(["cmake", "--build", self.build, "-j", JOBS, "--target"] + self.targets)
 
     def test(self):
         return [run(["wine", os.path.join(self.build, "tests", "win32", "tallowind_win32_tests.exe")],

@@ -6,4 +6,5 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
-exec /usr/bin/python3 "$root/scripts/mutants.py" "$@"
+. "$root/scripts/common.sh"
+exec "$python" "$root/scripts/mutants.py" "$@"

@@ -6,6 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+. scripts/common.sh
 scripts/install-deps.sh package
 umask 022
 
@@ -19,7 +20,7 @@ echo "== Linux program"
 flag() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 cmake --preset package \
   -DCMAKE_CXX_FLAGS="$(flag CPPFLAGS) $(flag CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flag LDFLAGS)" >/dev/null
-cmake --build "$build" -j2
+cmake --build "$build" -j "$jobs"
 
 echo "== Debian package"
 cp packaging/control "$work/debian/control"

@@ -9,14 +9,15 @@
 # Usage: scripts/test-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/common.sh
 
 scripts/build-windows.sh
 cmake --preset windows-tests >/dev/null
-cmake --build build-win-tests -j2
+cmake --build build-win-tests -j "$jobs"
 
 started=$(date +%s)
 status=0
-/usr/bin/python3 tests/support/wine_prefix.py /usr/bin/python3 tests/support/xvfb.py \
+"$python" tests/support/wine_prefix.py "$python" tests/support/xvfb.py \
   ctest --test-dir build-win-tests --output-on-failure --timeout 300 || status=$?
 echo "Wine part took $(( $(date +%s) - started )) s"
 exit $status

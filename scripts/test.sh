@@ -6,10 +6,10 @@
 # the presets of CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/common.sh
 scripts/install-deps.sh test
 # Every program the tests start must come from what the line above installs.
-/usr/bin/python3 scripts/check-test-programs.py
-jobs=$(nproc)
+"$python" scripts/check-test-programs.py
 
 echo "== Build and test (RelWithDebInfo, with benchmarks)"
 cmake --preset test >/dev/null
@@ -31,4 +31,4 @@ scripts/test-windows.sh
 
 echo "== Release files: the Debian package and the Windows zip"
 scripts/package.sh
-/usr/bin/python3 tests/packaging/test_package.py
+"$python" tests/packaging/test_package.py

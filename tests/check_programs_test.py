@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The test command's check that every program the tests start is installed
 by scripts/install-deps.sh: it passes on the real lists, and names program
 and package when a package is dropped from them.  The end-to-end harness

@@ -1,11 +1,41 @@
-// Every function a desktop adapter defines: with the interfaces it
-// implements, in ui.h (UiRuntime, Form, Label), window_system.h
-// (OutlineTarget, AdapterWindowSystem) and startup.h (AdapterWindow,
-// StartUpSteps), this is all the core needs of a desktop. The adapters are platform/qt/ (with
-// platform/posix/ for files) and platform/win32/; each opens (qt_runtime.h,
-// win32_runtime.h) with what it implements and what it cannot do.
+// Everything a desktop adapter provides, in one table: a new adapter
+// writes each row, and the two we have show where theirs stand.
+//
+//  What                     Declared in              Qt (platform/qt/)          Win32 (platform/win32/)
+//  -- hooks, free functions the core calls
+//  RunApplication           here                     qt_runtime.cpp             win32_runtime.cpp
+//  DesktopWindowSystem      here                     qt_window_system.cpp       win32_window_system.cpp
+//  files::FileExists,       here                     ../posix/files_posix.cpp   files_win32.cpp
+//   ReadWholeFile,
+//   ReplaceFileContents,
+//   ExeName
+//  -- interfaces
+//  UiRuntime (MsgBox,       ui.h                     QtRuntime, qt_runtime.h    Win32Runtime, win32_runtime.h
+//   End, ExeName)
+//  the owner of message     startup.h (SetOwner,     QtRuntime::SetOwner        Win32Runtime::SetOwner
+//   boxes                    OneWindowStartUp)
+//  StartUpSteps             startup.h                QtStartUp, qt_runtime.h    Win32StartUp, win32_runtime.h
+//   (DeliverEvents)
+//  AdapterWindow: Form,     startup.h, ui.h,         QtForm, qt_form.h;         Win32Form, Win32Label,
+//   Label, OutlineTarget     window_system.h          QtLabel, qt_label.h        win32_form.h
+//  AdapterWindowSystem      window_system.h          QtWindowSystem,            Win32WindowSystem,
+//   (SetForeignWindowRgn,                             qt_window_system.h         win32_window_system.cpp
+//   ReleaseCapture, SendMessageA)
+//  the PNG decoder of the   renditions.h             DecodePng, qt_picture.h    DecodePng, wic_png.h
+//   renditions (PngDecoder)
+//  -- tests
+//  the conformance probe    tests/conformance/       tests/qt/qt_probe.cpp      tests/win32/win32_probe.cpp
+//   (ProbeScales, MakeProbe) adapter_probe.h
+//  -- the build: TW_PLATFORM names the adapter, at three switch points
+//  its folders and file     CMakeLists.txt           platform/qt + posix        platform/win32
+//   services                 (if TW_PLATFORM ...)
+//  the program's link       CMakeLists.txt           tallowind_qt               tallowind_win32
+//                            (tallowind_${TW_PLATFORM})
+//  its tests                tests/CMakeLists.txt     tests/qt, tests/e2e        tests/win32
+//
 // startup.h holds the start-up both run, desktop_rules.h the rules both
-// follow.
+// follow; each adapter opens (qt_runtime.h, win32_runtime.h) with what it
+// implements and what it cannot do.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,4 @@
 #include "platform/portable/errors.h"
-#include "platform/ports/adapter_hooks.h"
 #include "platform/ports/ui.h"
 
 namespace tw {
@@ -17,7 +16,7 @@ void RunHandler(UiRuntime& runtime, const std::function<void()>& handler) noexce
         escaped = CurrentErrorAsRuntimeError();
     }
     // The box itself may fail; the program ends either way.
-    ResumeNext([&] { runtime.MsgBox(RuntimeErrorPrompt(escaped), vbOKOnly | vbCritical, files::ExeName()); });
+    ResumeNext([&] { runtime.MsgBox(RuntimeErrorPrompt(escaped), vbOKOnly | vbCritical, runtime.ExeName()); });
     runtime.End(1);
 }
 

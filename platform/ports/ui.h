@@ -17,7 +17,9 @@ namespace tw {
 class Label {
 public:
     virtual ~Label() = default;
-    // Redraws at once, but only when the text differs from what is shown.
+    // Asks for a redraw of the label, with the picture under it, when the
+    // text differs from what is shown; the toolkit redraws it before the
+    // next input is handled (Win32 at once, Qt in its next paint).
     virtual void SetCaption(const std::string& caption) = 0;
 };
 
@@ -60,6 +62,10 @@ public:
     virtual void MsgBox(const std::string& prompt, int style, const std::string& title) = 0;
     // Ends the program at once: no further handler runs.
     [[noreturn]] virtual void End(int exitStatus = 0) = 0;
+    // The program's executable name without folder or extension: the title
+    // of the box an escaped error shows. The adapter has it from its file
+    // services, which the ports stand below.
+    virtual std::string ExeName() const = 0;
 };
 
 // The handlers of one window. The runtime calls each inside RunHandler().

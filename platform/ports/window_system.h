@@ -11,6 +11,11 @@
 // So an adapter implements OutlineTarget on its window, and
 // SetForeignWindowRgn, ReleaseCapture and SendMessageA on its
 // AdapterWindowSystem.
+//
+// The outline's verb at each layer, core to desktop: SetWindowRgn (the
+// core's call) -> SetOutline (an adopted window) or SetForeignWindowRgn
+// (any other) -> the window's ApplyOutline at its scale -> the desktop's
+// own: x11::SetShape, wayland::SetInputRegion, win32::ApplyWindowRegion.
 #pragma once
 
 #include <cstdint>

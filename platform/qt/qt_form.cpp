@@ -236,7 +236,7 @@ void QtForm::showEvent(QShowEvent* event) {
         if (!showInTaskbar_) x11::SkipTaskbarAndPager(window);
         if (frameless_) x11::AskNoShadow(window);
         // Qt puts the window at its logical position while it shows it.
-        if (devicePosition_) QTimer::singleShot(0, this, [this, window] { x11::MoveTo(window, *devicePosition_); });
+        if (devicePosition_) QTimer::singleShot(0, this, [this] { x11::MoveTo(*this, *devicePosition_); });
         positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);
         // Classic managers hand the focus over with the pointer, and take it
         // from the gadget when its menu opens under the pointer, which makes

@@ -49,8 +49,6 @@ public:
     void PopupMenu(const std::string& menuName) override;
     void SetOutline(RegionHandle outline, bool redraw) override;
 
-    const Region* Outline() const { return outline_.get(); }
-
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,9 @@
 #include "platform/qt/qt_picture.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -9,6 +13,21 @@ namespace {
 
 QRgb ToQRgb(Colour c) { return 0xFF000000u | ToXrgb(c); }
 
+// Qt keeps an allocation limit of its own (128 MB in Qt 6.4), which is not
+// the pixel cap every other reader here applies: for the length of one read
+// the cap is the one rule, checked against the header before anything is
+// decoded.
+class PixelCapRules {
+public:
+    PixelCapRules() : qtLimit_(QImageReader::allocationLimit()) { QImageReader::setAllocationLimit(0); }
+    ~PixelCapRules() { QImageReader::setAllocationLimit(qtLimit_); }
+    PixelCapRules(const PixelCapRules&) = delete;
+    PixelCapRules& operator=(const PixelCapRules&) = delete;
+
+private:
+    int qtLimit_;
+};
+
 }  // namespace
 
 std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
@@ -17,10 +36,17 @@ std::shared_ptr<const Bitmap> DecodePicture(std::span<const std::uint8_t> bmp) {
 }
 
 std::optional<Bitmap> DecodePng(std::span<const std::uint8_t> png) {
+    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return std::nullopt;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(png.data()), static_cast<int>(png.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "PNG");
+    const QSize size = reader.size();
+    const bool withinCap = size.isValid() && WithinPixelCap(static_cast<std::uint64_t>(size.width()),
+                                                            static_cast<std::uint64_t>(size.height()));
+    if (!withinCap) return std::nullopt;
+    const PixelCapRules rules;
     QImage image;
-    if (png.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
-        !image.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"))
-        return std::nullopt;
+    if (!reader.read(&image) || image.size() != size) return std::nullopt;
     image = image.convertToFormat(QImage::Format_RGB32);
     std::vector<Colour> pixels;
     pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -41,8 +42,8 @@ protected:
         QMessageBox::showEvent(event);  // the box takes its final size here, before it is mapped
         const QWidget* owner = parentWidget();
         if (owner == nullptr || !owner->isVisible() || owner->screen() == nullptr) return;
-        setGeometry(qt::CentredOver(owner->frameGeometry(), size(), frameGeometry().size() - size(),
-                                    owner->screen()->availableGeometry()));
+        const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+        setGeometry(qt::CentredOver(owner->frameGeometry(), size(), frame, owner->screen()->availableGeometry()));
     }
 };
 
@@ -117,12 +118,16 @@ void QtRuntime::End(int exitStatus) {
     std::_Exit(exitStatus);
 }
 
-QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen) {
+std::string QtRuntime::ExeName() const { return files::ExeName(); }
+
+QRect CentredOver(const QRect& owner, const QSize& size, const QMargins& frame, const QRect& screen) {
     const QPoint centred = owner.center() - QPoint(size.width() / 2, size.height() / 2);
-    const int right = std::max(screen.left(), screen.right() + 1 - size.width() - frame.width());
-    const int bottom = std::max(screen.top(), screen.bottom() + 1 - size.height() - frame.height());
-    return QRect(QPoint(std::clamp(centred.x(), screen.left(), right), std::clamp(centred.y(), screen.top(), bottom)),
-                 size);
+    // Where the box does not fit, its title bar is what must stay on the screen.
+    const int left = screen.left() + frame.left();
+    const int top = screen.top() + frame.top();
+    const int right = std::max(left, screen.right() + 1 - size.width() - frame.right());
+    const int bottom = std::max(top, screen.bottom() + 1 - size.height() - frame.bottom());
+    return QRect(QPoint(std::clamp(centred.x(), left, right), std::clamp(centred.y(), top, bottom)), size);
 }
 
 QtStartUp::~QtStartUp() = default;

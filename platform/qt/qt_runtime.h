@@ -33,6 +33,7 @@
 //    of GNOME's own title-bar setting.
 #pragma once
 
+#include <QMargins>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -53,6 +54,7 @@ public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
     void MsgBox(const std::string& prompt, int style, const std::string& title) override;
     [[noreturn]] void End(int exitStatus) override;
+    std::string ExeName() const override;
 
 private:
     QPointer<QWidget> owner_;
@@ -67,9 +69,9 @@ public:
     int DeliverEvents() override;
 };
 
-// Where a dialog of a size (and a window manager's frame around it) stands
-// centred over a window and wholly on a screen's available area, as far as
-// it fits; all in logical pixels.
-QRect CentredOver(const QRect& owner, const QSize& size, const QSize& frame, const QRect& screen);
+// Where a dialog's client area of a size stands so that it is centred over
+// a window and, with the window manager's frame on each side of it, wholly
+// on a screen's available area as far as it fits; all in logical pixels.
+QRect CentredOver(const QRect& owner, const QSize& size, const QMargins& frame, const QRect& screen);
 
 }  // namespace tw::qt

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "platform/portable/errors.h"
@@ -306,7 +307,10 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
     case WM_ERASEBKGND:
         return 1;  // WM_PAINT covers every pixel; erasing first would flicker
     case WM_PAINT:
-        OnPaint();
+        // Painting, and rescaling below, can fail (a picture beyond the
+        // pixel cap): the error is shown and ends the program, as a
+        // handler's does, instead of unwinding through this procedure.
+        RunHandler(runtime_, [&] { OnPaint(); });
         return 0;
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -323,7 +327,7 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noe
         OnMouseDown(vbMiddleButton, wParam, lParam);
         return 0;
     case kWmDpiChanged:
-        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        RunHandler(runtime_, [&] { OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); });
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);

@@ -23,6 +23,8 @@ void Win32Runtime::MsgBox(const std::string& prompt, int style, const std::strin
 
 void Win32Runtime::End(int exitStatus) { ::ExitProcess(static_cast<UINT>(exitStatus)); }
 
+std::string Win32Runtime::ExeName() const { return files::ExeName(); }
+
 Win32StartUp::~Win32StartUp() = default;
 
 int Win32StartUp::DeliverEvents() {

@@ -34,6 +34,7 @@ public:
     void SetOwner(const Win32Form* owner) { owner_ = owner; }
     void MsgBox(const std::string& prompt, int style, const std::string& title) override;
     [[noreturn]] void End(int exitStatus) override;
+    std::string ExeName() const override;
 
 private:
     const Win32Form* owner_ = nullptr;

@@ -32,7 +32,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 PICTURE_PATH = os.path.join(ROOT, "assets", "window.bmp")
 GENERATOR_PATH = os.path.join(ROOT, "assets", "generate_assets.py")
-SYSTEM_PYTHON = "/usr/bin/python3"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -42,16 +41,69 @@ WHITE = (255, 255, 255)
 LABEL_RECTS = {"Label1": (24, 120, 129, 17), "Label2": (40, 136, 105, 41)}
 
 
-# How each window manager is started: its command line, whether it speaks
-# the extended hints (names itself on the root, offers the interactive move
-# and activation, closes on Alt+F4) and whether it composites (paints its own
-# background, so the root colour never shows).
+class WindowManager:
+    """How one window manager is started and what it is known to do: its
+    command line; whether it speaks the extended hints (names itself on the
+    root, offers activation); whether it composites (paints its own
+    background, so the root colour never shows); programs started beside it
+    (a compositor); files the desktop writes for it first, by path under its
+    runtime dir ("config/..." is its XDG_CONFIG_HOME, "home/..." its HOME;
+    a value "->PATH" makes a symbolic link, one starting "#!" an executable);
+    how a user closes a window there (keys, "_NET_CLOSE_WINDOW" as a taskbar
+    or pager asks, or None: WM_DELETE_WINDOW, as a close button sends); and
+    what it does not honour, by check, with the reason."""
+
+    def __init__(self, argv, extended, composites, beside=(), files=None, close="alt+F4", ignores=None):
+        self.argv = argv
+        self.extended = extended
+        self.composites = composites
+        self.beside = beside
+        self.files = files or {}
+        self.close = close
+        self.ignores = ignores or {}
+
+
+# What a manager leaves out, by check, as WindowManager.ignores names them.
+SKIP_TASKBAR = "skip taskbar"
+SKIP_PAGER = "skip pager"
+NO_DECORATION = "no decoration"
+
 WINDOW_MANAGERS = {
-    "openbox": (["openbox", "--sm-disable"], True, False),
-    "twm": (["twm"], False, False),
-    "xfwm4": (["xfwm4", "--compositor=on"], True, True),
-    "mutter": (["mutter", "--x11", "--replace", "--sm-disable"], True, True),
-    "kwin_x11": (["kwin_x11", "--replace"], True, True),
+    "openbox": WindowManager(["openbox", "--sm-disable"], True, False),
+    "twm": WindowManager(["twm"], False, False, close=None,
+                         ignores={NO_DECORATION: "twm draws a title bar over frameless windows"}),
+    "xfwm4": WindowManager(["xfwm4", "--compositor=on"], True, True),
+    "mutter": WindowManager(["mutter", "--x11", "--replace", "--sm-disable"], True, True),
+    "kwin_x11": WindowManager(["kwin_x11", "--replace"], True, True),
+    # Tiling and light managers; each floats the gadget, whose minimum and
+    # maximum sizes are equal. i3 without a config of its own runs a wizard.
+    "i3": WindowManager(["i3"], True, False, files={"config/i3/config": "# i3 config file (v4)\n"},
+                        close="_NET_CLOSE_WINDOW"),
+    "awesome": WindowManager(["awesome"], True, False, close="_NET_CLOSE_WINDOW",
+                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
+    "fluxbox": WindowManager(["fluxbox"], True, False),
+    "icewm": WindowManager(["icewm"], True, False),
+    "jwm": WindowManager(["jwm"], True, False),
+    "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW",
+                          ignores={NO_DECORATION: "fvwm's default config draws a title bar over frameless windows"}),
+    "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None,
+                            ignores={SKIP_PAGER: "Window Maker has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
+    # These three put their border on the window itself, not on a frame.
+    "bspwm": WindowManager(["bspwm"], True, False, close="_NET_CLOSE_WINDOW",
+                           files={"config/bspwm/bspwmrc": "#!/bin/sh\nbspc monitor -d I\n"}),
+    "dwm": WindowManager(["dwm"], True, False, close="alt+shift+c"),
+    # xmonad 0.17 without a config of its own runs itself under the name
+    # its compiled config would have.
+    "xmonad": WindowManager(["xmonad"], False, False, close="alt+shift+c",
+                            files={"home/.cache/xmonad/xmonad-x86_64-linux": "->/usr/bin/xmonad"},
+                            ignores={SKIP_TASKBAR: "xmonad's own config speaks no extended hints"}),
+    "herbstluftwm": WindowManager(["herbstluftwm"], True, False, close="_NET_CLOSE_WINDOW",
+                                  ignores={SKIP_TASKBAR: "herbstluftwm clears _NET_WM_STATE"}),
+    "spectrwm": WindowManager(["spectrwm"], True, False, close="_NET_CLOSE_WINDOW"),
+    "marco": WindowManager(["marco", "--no-composite", "--sm-disable"], True, False),
+    "marco-composite": WindowManager(["marco", "--composite", "--sm-disable"], True, True),
+    "openbox-picom": WindowManager(["openbox", "--sm-disable"], True, True,
+                                   beside=(["picom", "--backend", "xrender"],)),
 }
 
 # What a desktop session starts before its window manager, where the
@@ -320,7 +372,7 @@ def scale_picture(picture, scale):
 
 # The most the shown ornament may differ from the face drawn directly at a
 # scale: mean absolute difference per colour channel, in levels.
-FACE_LIMITS = {1.25: 3.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
+FACE_LIMITS = {1.25: 0.5, 1.5: 3.5, 1.75: 3.5, 2.0: 1.5, 3.0: 3.5}
 _canvas = []
 
 
@@ -503,11 +555,33 @@ class Desktop:
     @property
     def extended_hints(self):
         """Whether the window manager speaks the extended hints."""
-        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager][1]
+        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager].extended
 
     @property
     def composites(self):
-        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager][2]
+        return bool(self.window_manager) and WINDOW_MANAGERS[self.window_manager].composites
+
+    @property
+    def manager(self):
+        """The running window manager's row of WINDOW_MANAGERS; None for none."""
+        return WINDOW_MANAGERS[self.window_manager] if self.window_manager else None
+
+    def _write_manager_files(self):
+        """The files the manager reads, under the desktop's own HOME and
+        XDG_CONFIG_HOME; returns the environment it runs in."""
+        for path, text in self.manager.files.items():
+            full = os.path.join(self.runtime_dir, path)
+            os.makedirs(os.path.dirname(full), exist_ok=True)
+            if text.startswith("->"):
+                os.symlink(text[2:], full)
+                continue
+            with open(full, "w") as f:
+                f.write(text)
+            if text.startswith("#!"):
+                os.chmod(full, 0o755)
+        home = os.path.join(self.runtime_dir, "home")
+        os.makedirs(home, exist_ok=True)
+        return self.env({"HOME": home})
 
     def _start_session_daemons(self):
         for program, name in SESSION_DAEMONS.get(self.window_manager, []):
@@ -525,10 +599,11 @@ class Desktop:
 
     def _start_window_manager(self):
         from Xlib import X, Xutil
-        argv, extended, _ = WINDOW_MANAGERS[self.window_manager]
+        manager = self.manager
         self._start_session_daemons()
-        self._spawn(argv)
-        if extended:
+        env = self._write_manager_files()
+        self._spawn(manager.argv, env=env)
+        if manager.extended:
             atom = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
 
             def wm_is_up():
@@ -536,13 +611,18 @@ class Desktop:
                 return prop is not None and len(prop.value) > 0
             if not wait_until(wm_is_up, 20):
                 raise RuntimeError("%s did not come up" % self.window_manager)
+        for argv in manager.beside:
+            self._spawn(argv, env=env)
         # A manager may name itself before it is done starting, and a window
-        # mapped in between may never be managed: wait until it frames a
-        # fresh one (placed by the program, or twm would ask the user), and
-        # a compositing one until it shows it (the screen is black before).
+        # mapped in between may never be managed: wait until it manages a
+        # fresh one (placed by the program, or twm would ask the user): it
+        # frames it, or, where it puts no frame around it (bspwm, dwm,
+        # xmonad), gives it the WM_STATE every manager sets; and a
+        # compositing one until it shows it (the screen is black before).
         # On a machine busy with other builds a manager can take over 10 s.
         deadline = time.monotonic() + 30
         probe_colour = (255, 0, 255)
+        wm_state = self.x.intern_atom("WM_STATE")
         pixel = self.x.screen().default_colormap.alloc_color(*[c * 257 for c in probe_colour]).pixel
         while True:
             probe = self.root.create_window(0, 0, 20, 20, 0, X.CopyFromParent, background_pixel=pixel)
@@ -551,8 +631,9 @@ class Desktop:
             self.x.sync()
 
             def shown():
-                if probe.query_tree().parent.id == self.root.id or \
-                        probe.get_attributes().map_state != X.IsViewable:
+                managed = probe.query_tree().parent.id != self.root.id or \
+                    probe.get_full_property(wm_state, X.AnyPropertyType) is not None
+                if not managed or probe.get_attributes().map_state != X.IsViewable:
                     return False
                 if not self.composites:
                     return True
@@ -574,7 +655,10 @@ class Desktop:
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
         if self.composites:
             return  # it paints a background of its own
-        if not wait_until(lambda: self.screenshot(0, 0, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
+        # In the middle, where the windows under test go: dwm and spectrwm
+        # draw a bar along the top.
+        middle = (SCREEN_W // 2, SCREEN_H // 2)
+        if not wait_until(lambda: self.screenshot(*middle, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
 
     def _start_session_bus(self):
@@ -595,7 +679,7 @@ class Desktop:
         """The accessible tree of one process (all, for None), read in a child
         process so that each reading sees the registry afresh; None if the
         registry does not answer."""
-        argv = [SYSTEM_PYTHON, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
+        argv = [sys.executable, os.path.abspath(__file__), "--atspi-dump", str(pid or 0)]
         try:
             result = run(argv, env=self.env(), capture_output=True, text=True, timeout=10)
         except subprocess.TimeoutExpired:
@@ -680,6 +764,16 @@ class Desktop:
             window=window, client_type=protocols,
             data=(32, [self.x.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
+        self.x.sync()
+
+    def ask_close(self, window_id):
+        """What a taskbar's or pager's close does: _NET_CLOSE_WINDOW to the
+        root, which the manager turns into its own close."""
+        from Xlib import X, protocol
+        window = self.x.create_resource_object("window", window_id)
+        event = protocol.event.ClientMessage(window=window, client_type=self.x.intern_atom("_NET_CLOSE_WINDOW"),
+                                             data=(32, [X.CurrentTime, 2, 0, 0, 0]))
+        self.root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
         self.x.sync()
 
     def pointer_grab_free(self):

@@ -289,6 +289,20 @@ def check_about_over_gadget(checks, desktop, gadget, label):
     checks.check("%s: the About box lies wholly on the screen" % label, on_screen(frame), frame)
 
 
+def check_about_in_corners(checks, desktop, gadget):
+    """In a corner of the screen the About box moves inside it, its frame
+    (the title bar too) wholly on the screen."""
+    for name, corner in (("top left", (0, 0)),
+                         ("bottom right", (SCREEN_W - gadget.size[0], SCREEN_H - gadget.size[1]))):
+        desktop.xdotool("windowmove", "--sync", gadget.id, *corner)
+        if not checks.equal("the gadget moves to the %s corner" % name, gadget.wait_position(corner), corner):
+            continue
+        gadget.origin = corner
+        placement = about_box_placement(checks, desktop, gadget)
+        checks.check("in the %s corner the About box lies wholly on the screen" % name,
+                     placement and on_screen(placement[1]), placement)
+
+
 def on_screen(frame):
     left, top, right, bottom = frame
     return left >= 0 and top >= 0 and right <= SCREEN_W and bottom <= SCREEN_H

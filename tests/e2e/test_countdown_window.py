@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The real program under Xvfb + openbox: one centred, shaped window showing
 the picture, and the countdown captions at fixed instants of the wall clock.
 In every fresh start the toolkit knows where the window really is, so the

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The gadget on desktops at 200 % and 150 % display scale (Xvfb + openbox
 with Xft.dpi 192 and 144): a window of the layout's size times the scale,
 centred on the screen to the device pixel (as also at 125 % and 100 %), cut
@@ -6,8 +5,9 @@ to the picture's outline, the ornament close to the face drawn at that scale
 (also at 125, 175 and 300 %), the captions read as at
 100 %, the hole still clicking through, a drag moving the window by exactly
 the pointer's motion, and the About box over the gadget, also when the
-gadget stands in a corner of the screen.  A QT_SCALE_FACTOR the program
-cannot honour (zero, not a number, or too large for the screen) leaves it at
+gadget stands in a corner of the screen.  A desktop scale at which the
+gadget would not fit on the screen gives it 100 %.  A QT_SCALE_FACTOR the
+program cannot honour (zero, not a number, or too large for the screen) leaves it at
 the desktop's scale.  With TW_SAVE_SCREENSHOT_200=<png> it also saves the
 README's screenshot at 200 %.
 
@@ -17,10 +17,10 @@ Usage: test_display_scale.py PATH_TO_TALLOWIND
 import os
 import sys
 
-from desktop import (CENTRING_SCALES, FACE_LIMITS, SCREEN_H, SCREEN_W, WHITE, Desktop, centred,
-                     load_picture, run_test, window_size)
-from gadget_checks import (about_box_placement, check_about_over_gadget, check_face, check_shape,
-                           drag_away, drag_back, face_table, on_screen)
+from desktop import (CENTRING_SCALES, FACE_LIMITS, WHITE, Desktop, centred,
+                     load_picture, run_test, wait_until, window_size)
+from gadget_checks import (check_about_in_corners, check_about_over_gadget, check_face, check_shape, drag_away,
+                           drag_back, face_table)
 from test_countdown_window import save_readme_screenshot
 from test_gadget import QtGadget, check_hole, start
 
@@ -38,15 +38,15 @@ def check_area(checks, desktop, gadget, picture):
                  abs(ratio - 1) <= 0.01, "ratio %.4f" % ratio)
 
 
-def check_in_corner(checks, desktop, gadget):
-    corner = (SCREEN_W - gadget.size[0], SCREEN_H - gadget.size[1])
-    desktop.xdotool("windowmove", "--sync", gadget.id, *corner)
-    if not checks.equal("the gadget moves to the corner", gadget.wait_position(corner), corner):
-        return
-    gadget.origin = corner
-    placement = about_box_placement(checks, desktop, gadget)
-    checks.check("in the corner the About box lies wholly on the screen",
-                 placement and on_screen(placement[1]), placement)
+def check_too_large_for_the_desktop(checks, program):
+    """At 400 % even the desktop's own scale would not fit the gadget on the
+    screen: it runs at 100 %."""
+    checks.prefix = "400 %: "
+    with Desktop(window_manager=True, scale=4) as desktop:
+        app = desktop.launch(program)
+        mapped = wait_until(lambda: [(w["width"], w["height"]) for w in desktop.visible_windows_of(app.pid)], 10)
+        checks.equal("the gadget is shown at 100 %", mapped, [window_size(1)])
+        app.stop()
 
 
 def check_unusable_factors(checks, desktop, program, picture):
@@ -79,7 +79,7 @@ def check_scale(checks, program, picture, scale, figures):
         before, _ = drag_away(checks, desktop, gadget)
         drag_back(checks, desktop, gadget, before)
         check_about_over_gadget(checks, desktop, gadget, "after a drag")
-        check_in_corner(checks, desktop, gadget)
+        check_about_in_corners(checks, desktop, gadget)
         gadget.app.stop()
         if scale == SCALES[0]:
             check_unusable_factors(checks, desktop, program, picture)
@@ -107,6 +107,7 @@ def main(checks):
     for scale in scales:
         check_scale(checks, program, picture, scale, figures)
     print(face_table(figures))
+    check_too_large_for_the_desktop(checks, program)
     for scale in CENTRING_SCALES:
         if scale not in scales:
             check_centred_only(checks, program, scale)

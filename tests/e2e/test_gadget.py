@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The gadget as a person uses it, under Xvfb + openbox: the shaped window,
 clicks through the cut-out hole, dragging, the pop-up menu, the About box and
 Exit, and the labels that take presses without acting on them.

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Smoke test of the program as a native Wayland client of a headless weston,
 with the output at scale 1 and at scale 2, with a user's fractional
 QT_SCALE_FACTOR, and with Qt asked for X11 first ("xcb;wayland") where there

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Dragging and closing on every kind of X11 desktop: with no window manager,
 under twm (a classic manager without the standard interactive move), under
 openbox (which has it) and under the big desktops' compositing managers
@@ -12,8 +11,18 @@ closes, and Exit ends the program with status 0.  In a second start, after
 another quick click, the desktop's close (Alt+F4 where the manager has it,
 else WM_DELETE_WINDOW) ends it with status 0 within a second.
 
+Under the light and tiling managers a Debian user may run instead (i3,
+awesome, fluxbox, IceWM, JWM, fvwm, Window Maker, bspwm, dwm, xmonad,
+herbstluftwm, spectrwm, marco with and without its compositor, picom beside
+openbox) the gadget starts once: it opens centred to the pixel where the
+manager leaves the placement to it, three drags there and back each land
+exactly, a quick click leaves it where it was, clicks in its hole reach the
+window below, it asks for no taskbar entry (where the manager honours that;
+the reason is printed where not), and the manager's close ends it with
+status 0.  Everywhere, three round trips of the drag land exactly.
+
 Usage: test_window_managers.py PATH_TO_TALLOWIND [MANAGER...]
-(MANAGER: none, twm, openbox, xfwm4, mutter or kwin_x11; all by default)
+(MANAGER: none or a name of WINDOW_MANAGERS or ONCE below; all by default)
 """
 
 import os
@@ -21,13 +30,18 @@ import subprocess
 import sys
 import time
 
-from desktop import LABEL_RECTS, WHITE, Desktop, inside_rect, load_picture, run_test, wait_until
-from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_desktop_close, check_exit,
-                           check_nothing_happens, check_right_press_with_motion, drag_away, moved_from,
-                           same_image)
+from desktop import (CENTRED, LABEL_RECTS, NO_DECORATION, SKIP_PAGER, SKIP_TASKBAR, WHITE, Desktop, inside_rect,
+                     load_picture, run_test, wait_until)
+from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit, check_hole_clicks,
+                           check_nothing_happens, check_right_press_with_motion, drag_away, moved_from, same_image)
 from test_gadget import start
 
 WINDOW_MANAGERS = (None, "twm", "openbox", "xfwm4", "mutter", "kwin_x11")
+# Started once each, for what differs between managers: placement, drags,
+# clicks, the cut-out and the close.
+ONCE = ("i3", "awesome", "fluxbox", "icewm", "jwm", "fvwm", "wmaker", "bspwm", "dwm", "xmonad",
+        "herbstluftwm", "spectrwm", "marco", "marco-composite", "openbox-picom")
+ROUND_TRIPS = 3
 RING = 20  # px around the window where no shadow may fall
 
 
@@ -64,15 +78,27 @@ def settled_screenshot(desktop):
 
 
 def check_no_halo(checks, desktop, gadget, before, picture):
+    ignored = desktop.manager.ignores.get(NO_DECORATION) if desktop.manager else None
+    if ignored:
+        checks.skip("no halo", ignored)
+        return
     changed, largest = halo(before, settled_screenshot(desktop), gadget.origin, picture)
     checks.check("the start changes no pixel of the cut-out or of a %d px ring around it" % RING,
                  changed == 0, "%d pixels changed, by up to %d levels" % (changed, largest))
 
 
 def check_no_taskbar_entry(checks, desktop, gadget):
+    ignores = desktop.manager.ignores if desktop.manager else {}
+    if SKIP_TASKBAR in ignores:
+        checks.skip("no taskbar entry", ignores[SKIP_TASKBAR])
+        return
+    wanted = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}
+    if SKIP_PAGER in ignores:
+        checks.skip("no pager entry", ignores[SKIP_PAGER])
+        wanted.remove("_NET_WM_STATE_SKIP_PAGER")
     state = desktop.atom_names(gadget.id, "_NET_WM_STATE")
-    checks.check("_NET_WM_STATE asks for no taskbar and no pager entry",
-                 {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"} <= set(state), state)
+    checks.check("_NET_WM_STATE asks for no %s entry" % ("taskbar" if len(wanted) == 1 else "taskbar and no pager"),
+                 wanted <= set(state), state)
 
 
 def quick_click(checks, desktop, gadget):
@@ -88,19 +114,72 @@ def quick_click(checks, desktop, gadget):
         [("a quick click leaves no grab: another client can grab the pointer", desktop.pointer_grab_free)])
 
 
+def check_round_trips(checks, desktop, gadget):
+    """Drags of 50x30 there and back, each waited for; every landing is
+    exact, or an error of a pixel per drag adds up."""
+    home = gadget.position()
+    there = (home[0] + 50, home[1] + 30)
+    landed = []
+    for _ in range(ROUND_TRIPS):
+        for delta, target in (((50, 30), there), ((-50, -30), home)):
+            desktop.drag(gadget.screen(PICTURE_POINT), delta, until=lambda: gadget.position() == target)
+            landed.append(gadget.wait_position(target))
+            gadget.origin = landed[-1]
+    print("    from %r the drags land at %r" % (home, landed), flush=True)
+    checks.equal("%d drags there and back each land exactly" % ROUND_TRIPS, landed, [there, home] * ROUND_TRIPS)
+
+
+def close_from_manager(desktop, gadget):
+    """What a user of the running manager does to close the window."""
+    how = desktop.manager.close if desktop.manager else None
+    if how is None:
+        desktop.close_window(gadget.id)
+    elif how == "_NET_CLOSE_WINDOW":
+        desktop.ask_close(gadget.id)
+    else:
+        x, y = gadget.screen(PICTURE_POINT)
+        desktop.xdotool("mousemove", x, y)
+        if desktop.extended_hints:
+            desktop.xdotool("windowactivate", gadget.id)
+            wait_until(lambda: desktop.active_window() == gadget.id, gadget.wait)
+        else:
+            desktop.xdotool("windowfocus", gadget.id)
+            wait_until(lambda: desktop.xdotool("getwindowfocus").strip() == str(gadget.id), gadget.wait)
+        desktop.xdotool("key", how)
+    return how or "WM_DELETE_WINDOW"
+
+
 def check_close(checks, desktop, gadget):
     quick_click(checks, desktop, gadget)
-    if not desktop.extended_hints:
-        check_desktop_close(checks, desktop, gadget.app, {"id": gadget.id}, 1.0)
-        return
-    desktop.xdotool("windowactivate", gadget.id)
-    wait_until(lambda: desktop.active_window() == gadget.id, gadget.wait)
-    desktop.xdotool("key", "alt+F4")
+    how = close_from_manager(desktop, gadget)
     try:
         status = gadget.app.process.wait(1.0)
     except subprocess.TimeoutExpired:
         status = None
-    checks.equal("Alt+F4 after it ends the program with status 0", status, 0)
+    checks.equal("the manager's close (%s) after it ends the program with status 0" % how, status, 0)
+
+
+def check_hole(checks, desktop, gadget, picture):
+    check_hole_clicks(checks, desktop, gadget, picture, ((1, "left"), (3, "right")),
+                      lambda: checks.equal("clicks in the hole do not move the window",
+                                           gadget.position(), gadget.origin))
+
+
+def check_once(checks, program, window_manager, picture):
+    with Desktop(window_manager=window_manager, accessibility=True) as desktop:
+        before = settled_screenshot(desktop)
+        gadget = start(checks, desktop, program)
+        if not gadget:
+            return
+        print("    opens at %r, frame %r" % (gadget.origin, desktop.frame_of(gadget.id)), flush=True)
+        checks.equal("it opens centred on the screen, to the pixel", gadget.origin, CENTRED)
+        check_no_halo(checks, desktop, gadget, before, picture)
+        check_no_taskbar_entry(checks, desktop, gadget)
+        check_round_trips(checks, desktop, gadget)
+        quick_click(checks, desktop, gadget)
+        check_hole(checks, desktop, gadget, picture)
+        check_close(checks, desktop, gadget)
+        gadget.app.stop()
 
 
 def check_desktop(checks, program, window_manager, picture):
@@ -108,12 +187,10 @@ def check_desktop(checks, program, window_manager, picture):
         before = settled_screenshot(desktop)
         gadget = start(checks, desktop, program)
         if gadget:
-            if window_manager == "twm":
-                checks.skip("no halo", "twm draws a title bar over frameless windows")
-            else:
-                check_no_halo(checks, desktop, gadget, before, picture)
+            check_no_halo(checks, desktop, gadget, before, picture)
             check_no_taskbar_entry(checks, desktop, gadget)
             drag_away(checks, desktop, gadget)
+            check_round_trips(checks, desktop, gadget)
             check_right_press_with_motion(checks, desktop, gadget)
             quick_click(checks, desktop, gadget)
             check_about(checks, desktop, gadget, gadget.shot())
@@ -128,10 +205,13 @@ def check_desktop(checks, program, window_manager, picture):
 def main(checks):
     program = os.path.abspath(sys.argv[1])
     picture = load_picture()
-    managers = [m for m in WINDOW_MANAGERS if len(sys.argv) < 3 or (m or "none") in sys.argv[2:]]
-    for window_manager in managers:
+    chosen = lambda m: len(sys.argv) < 3 or (m or "none") in sys.argv[2:]
+    for window_manager in WINDOW_MANAGERS + ONCE:
+        if not chosen(window_manager):
+            continue
         checks.prefix = "%s: " % (window_manager or "no window manager")
-        check_desktop(checks, program, window_manager, picture)
+        (check_desktop if window_manager in WINDOW_MANAGERS else check_once)(checks, program, window_manager,
+                                                                             picture)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """The release files in dist/ as users get them: the Debian package (its
 files, metadata, lintian; installed on an empty Debian 12 and 13, its
 dependencies resolved from the archive, and the program from it running on
@@ -38,6 +37,9 @@ EXPECTED_FILES = {
     "usr/share/doc/tallowind/changelog.gz",
 } | {"usr/share/icons/hicolor/%dx%d/apps/tallowind.png" % (n, n) for n in ICON_SIZES}
 ZIP_FILES = {"tallowind.exe", "README.txt", "LICENSE.txt"}
+# The most each release file may weigh, in bytes: the program carries its
+# artwork drawn for each display scale, so a drawing added counts here.
+SIZE_BUDGETS = {"the Debian package": 400 * 1000, "the Windows program": 1000 * 1000}
 
 
 def run(argv, **kwargs):
@@ -227,6 +229,14 @@ def check_zip(checks, zip_path, exe):
                      licence)
 
 
+def check_sizes(checks, files):
+    """files: what SIZE_BUDGETS names, with its path."""
+    for what, path in files.items():
+        size = os.path.getsize(path) if os.path.isfile(path) else None
+        checks.check("%s is at most %d bytes" % (what, SIZE_BUDGETS[what]),
+                     size is not None and size <= SIZE_BUDGETS[what], "%s: %s bytes" % (path, size))
+
+
 def check_sums(checks, dist):
     listed = {}
     if os.path.isfile(os.path.join(dist, "SHA256SUMS")):
@@ -254,6 +264,7 @@ def body(checks):
     if not os.path.isfile(deb):
         return
     check_sums(checks, dist)
+    check_sizes(checks, {"the Debian package": deb, "the Windows program": exe})
     control = run(["dpkg-deb", "-f", deb, "Version", "Depends"]).stdout
     print(control.strip())
     fields = dict(line.split(": ", 1) for line in control.splitlines() if ": " in line)

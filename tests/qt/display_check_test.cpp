@@ -71,7 +71,9 @@ TEST(DisplayCheck, TriesEachPlatformOfQtsListInTurn) {
         bool compositor;
         const char* display;        // DISPLAY
         std::string missing;
+        std::string waylandDisplay = {};  // WAYLAND_DISPLAY, and where the socket is
     };
+    const std::string fullPath = runtime.Path() + "/elsewhere";
     const Case cases[] = {
         {"wayland;xcb", {}, false, nullptr, noCompositor + "; no X11 display (DISPLAY is unset)"},
         {"xcb;wayland", {}, true, nullptr, ""},
@@ -80,21 +82,28 @@ TEST(DisplayCheck, TriesEachPlatformOfQtsListInTurn) {
         {"wayland;offscreen", {}, false, nullptr, ""},
         {"offscreen", {"-platform", "wayland;xcb"}, true, nullptr, ""},
         {";;", {}, false, nullptr, "no X11 or Wayland display (DISPLAY and WAYLAND_DISPLAY are unset)"},
+        // Qt takes its options with two dashes as well.
+        {"xcb", {"--platform", "offscreen"}, false, nullptr, ""},
+        {"xcb", {"--display", ":987"}, false, nullptr, "cannot open the X11 display \":987\""},
+        // A WAYLAND_DISPLAY that is a path names the socket itself.
+        {"wayland", {}, true, nullptr, "", fullPath},
     };
     const SavedEnvironment saved;
     ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     ::unsetenv("WAYLAND_DISPLAY");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.platforms);
-        auto socket = c.compositor ? std::make_unique<ListeningSocket>(runtime.Path() + "/wayland-0") : nullptr;
+        const std::string socketPath = c.waylandDisplay.empty() ? runtime.Path() + "/wayland-0" : c.waylandDisplay;
+        auto socket = c.compositor ? std::make_unique<ListeningSocket>(socketPath) : nullptr;
         SetOrUnset("QT_QPA_PLATFORM", c.platforms);
+        SetOrUnset("WAYLAND_DISPLAY", c.waylandDisplay.empty() ? nullptr : c.waylandDisplay.c_str());
         SetOrUnset("DISPLAY", c.display);
         std::vector<char*> argv{const_cast<char*>("tallowind")};
         for (const char* argument : c.arguments) argv.push_back(const_cast<char*>(argument));
         argv.push_back(nullptr);
         EXPECT_EQ(qt::MissingDisplay(static_cast<int>(argv.size()) - 1, argv.data()), c.missing);
         socket.reset();
-        ::unlink((runtime.Path() + "/wayland-0").c_str());
+        ::unlink(socketPath.c_str());
     }
 }
 

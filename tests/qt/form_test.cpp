@@ -1,5 +1,6 @@
 // The Qt window built from frmMain's layout, on Qt's offscreen platform.
 #include <QAction>
+#include <QBuffer>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -24,9 +25,11 @@
 
 #include "app/frmMain.h"
 #include "app/frmMain_layout.h"
+#include "assets/embedded.h"
 #include "platform/ports/adapter_hooks.h"
 #include "platform/ports/desktop_rules.h"
 #include "platform/qt/qt_form.h"
+#include "platform/qt/qt_picture.h"
 #include "platform/qt/qt_runtime.h"
 #include "platform/qt/qt_window_system.h"
 #include "tests/support/fakes.h"
@@ -95,22 +98,42 @@ TEST(QtRuntimeDeathTest, EndEndsAtOnceWithItsStatusAndNothingRunsAfter) {
         ::testing::ExitedWithCode(3), ::testing::Not(::testing::HasSubstr("ran after End")));
 }
 
-TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreen) {
+TEST(QtDialogPlacement, CentredOverTheOwnerAndWhollyOnItsScreenWithItsFrame) {
     struct Case {
         const char* name;
         QRect owner;
-        QSize frame;
+        QSize box;
         QPoint expected;
     };
     const QRect screen(0, 0, 1024, 768);
+    const QMargins frame(1, 20, 2, 3);  // left, top (the title bar), right, bottom
     const QSize box(346, 128);
-    for (const Case& c : {Case{"centred", QRect(420, 278, 183, 211), QSize(0, 0), QPoint(338, 319)},
-                          Case{"by the bottom right", QRect(841, 600, 183, 211), QSize(2, 21), QPoint(676, 619)},
-                          Case{"off the top left", QRect(-150, -90, 183, 211), QSize(2, 21), QPoint(0, 0)}}) {
-        EXPECT_EQ(qt::CentredOver(c.owner, box, c.frame, screen), QRect(c.expected, box)) << c.name;
+    for (const Case& c : {Case{"centred", QRect(420, 278, 183, 211), box, QPoint(338, 319)},
+                          Case{"by the bottom right", QRect(841, 600, 183, 211), box, QPoint(676, 637)},
+                          Case{"off the top left", QRect(-150, -90, 183, 211), box, QPoint(1, 20)},
+                          Case{"larger than the screen", QRect(420, 278, 183, 211), QSize(2000, 900), QPoint(1, 20)}}) {
+        EXPECT_EQ(qt::CentredOver(c.owner, c.box, frame, screen), QRect(c.expected, c.box)) << c.name;
     }
-    EXPECT_EQ(qt::CentredOver(QRect(420, 278, 183, 211), QSize(2000, 900), QSize(), screen).topLeft(), QPoint(0, 0))
-        << "larger than the screen: its top left corner stays on it";
+}
+
+TEST(QtPicture, APngIsReadOnlyWithinThePixelCap) {
+    // 16385 x 16385 is one row and column past the cap; at one bit a pixel
+    // it stays small until it is made 32-bit.
+    QImage huge(16385, 16385, QImage::Format_Mono);
+    huge.fill(0);
+    QByteArray hugePng;
+    QBuffer out(&hugePng);
+    ASSERT_TRUE(huge.save(&out, "PNG"));
+    huge = QImage();
+    const auto bytes = [](const QByteArray& a) {
+        return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(a.constData()),
+                                             static_cast<std::size_t>(a.size()));
+    };
+    const std::optional<Bitmap> shipped = qt::DecodePng(assets::window_150_png());
+    ASSERT_TRUE(shipped.has_value()) << "a rendition we ship reads";
+    EXPECT_EQ(shipped->Width(), PixelScale(1.5).Edge(179));
+    EXPECT_FALSE(qt::DecodePng(bytes(hugePng)).has_value());
+    EXPECT_FALSE(qt::DecodePng(bytes(hugePng.left(40))).has_value()) << "a cut file";
 }
 
 }  // namespace

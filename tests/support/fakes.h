@@ -48,6 +48,7 @@ public:
         if (onEnd_ == OnEnd::Exit) std::_Exit(exitStatus);
         throw EndCalled{exitStatus};
     }
+    std::string ExeName() const override { return exeName; }
 
 private:
     CallLog ownLog_;
@@ -55,6 +56,7 @@ private:
 public:
     CallLog& log;
     std::vector<std::string> prompts;
+    std::string exeName = "tallowind";
 
 private:
     OnEnd onEnd_;

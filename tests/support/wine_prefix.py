@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """One Wine prefix setup for the scripts and the tests.
 
 A prefix is a throw-away folder, booted once, used with the environment

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """One way to start a private X server (Xvfb) for the tests and the scripts.
 
 The server picks a free display number itself (-displayfd), which no check

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frmMain_layout.h"
 #include "assets/embedded.h"
 #include "platform/portable/picture.h"
 
@@ -60,15 +61,26 @@ TEST(Assets, TheProgramEmbedsTheCommittedFiles) {
     const auto embeddedIcon = assets::icon_ico();
     EXPECT_EQ(Bytes(embeddedPicture.begin(), embeddedPicture.end()), ReadAsset("window.bmp"));
     EXPECT_EQ(Bytes(embeddedIcon.begin(), embeddedIcon.end()), ReadAsset("icon.ico"));
-    // The drawings for high-resolution screens: PNG of the picture's mapped size.
+    // The drawings for high-resolution screens: PNG of the picture's mapped
+    // size, each carried by the window with its own scale (one paired with
+    // another's would be the wrong size for it and never shown).
     struct Rendition {
+        double scale;
         std::span<const std::uint8_t> embedded;
         const char* file;
         std::uint32_t width, height;
     };
-    for (const Rendition& r : {Rendition{assets::window_150_png(), "window-150.png", 269, 315},
-                               Rendition{assets::window_200_png(), "window-200.png", 358, 420},
-                               Rendition{assets::window_300_png(), "window-300.png", 537, 630}}) {
+    const Rendition renditions[] = {{1.25, assets::window_125_png(), "window-125.png", 224, 263},
+                                    {1.5, assets::window_150_png(), "window-150.png", 269, 315},
+                                    {2.0, assets::window_200_png(), "window-200.png", 358, 420},
+                                    {3.0, assets::window_300_png(), "window-300.png", 537, 630}};
+    const std::span<const PictureRendition> carried = frmMainLayout().pictureRenditions;
+    ASSERT_EQ(carried.size(), std::size(renditions));
+    for (std::size_t i = 0; i < carried.size(); ++i) {
+        EXPECT_EQ(carried[i].scale, renditions[i].scale) << renditions[i].file;
+        EXPECT_EQ(carried[i].png.data(), renditions[i].embedded.data()) << renditions[i].file;
+    }
+    for (const Rendition& r : renditions) {
         const Bytes png(r.embedded.begin(), r.embedded.end());
         EXPECT_EQ(png, ReadAsset(r.file));
         ASSERT_GT(png.size(), 24u) << r.file;

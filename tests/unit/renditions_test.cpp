@@ -104,13 +104,13 @@ TEST(Resample, AveragesAreasWhenShrinkingAndBlendsWhenEnlarging) {
 }
 
 TEST(BestRendition, IsTheSmallestAtOrAboveTheScaleElseTheLargest) {
-    const PictureRendition renditions[] = {{2.0, {}}, {1.5, {}}, {3.0, {}}};
+    const PictureRendition renditions[] = {{2.0, {}}, {1.5, {}}, {3.0, {}}, {1.25, {}}};
     struct Case {
         double scale;
         double chosen;  // 0: none
     };
-    for (const Case& c : {Case{1.0, 0}, Case{0.5, 0}, Case{1.25, 1.5}, Case{1.5, 1.5}, Case{1.75, 2.0},
-                          Case{2.0, 2.0}, Case{2.5, 3.0}, Case{4.0, 3.0}}) {
+    for (const Case& c : {Case{1.0, 0}, Case{0.5, 0}, Case{1.1, 1.25}, Case{1.25, 1.25}, Case{1.3, 1.5},
+                          Case{1.5, 1.5}, Case{1.75, 2.0}, Case{2.0, 2.0}, Case{2.5, 3.0}, Case{4.0, 3.0}}) {
         const PictureRendition* best = BestRendition(renditions, PixelScale(c.scale));
         EXPECT_EQ(best != nullptr ? best->scale : 0.0, c.chosen) << c.scale;
     }

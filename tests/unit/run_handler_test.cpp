@@ -26,7 +26,8 @@ TEST(RunHandler, AHandlerThatReturnsEndsNothing) {
 TEST(RunHandlerDeathTest, AnEscapedErrorIsShownThenTheProgramEndsWithStatusOne) {
     FakeRuntime runtime(FakeRuntime::OnEnd::Exit);
     EXPECT_EXIT(RunHandler(runtime, [] { throw RuntimeError(53, "TransForm", "File not found"); }),
-                ::testing::ExitedWithCode(1), ::testing::HasSubstr("Run-time error '53':\r\n\r\nFile not found"));
+                ::testing::ExitedWithCode(1),
+                ::testing::HasSubstr("[tallowind|16] Run-time error '53':\r\n\r\nFile not found"));
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST(StartUp, MakesLoadsPlacesShowsStartsTimersThenDeliversEvents) {
     EXPECT_EQ(std::count_if(noScreen.log.begin(), noScreen.log.end(),
                             [](const std::string& call) { return call.starts_with("MoveTo"); }),
               0)
-        << "where the desktop tells of no screen, it places the window";
+        << "where the desktop tells of no screen, the window is not placed";
 }
 
 TEST(StartUp, TheWindowTakesItsOutlineOnlyWhileTheStartUpsResultLives) {

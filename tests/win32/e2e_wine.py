@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """tallowind.exe as a person uses it, under Wine, Xvfb and openbox: the
 shaped window, clicks through the cut-out hole, dragging, the live captions,
 the pop-up menu, the About box and Exit, and in a second start the
@@ -35,9 +34,9 @@ from desktop import (CENTRING_SCALES, FACE_LIMITS, LABEL_RECTS, WHITE, App, Desk
                      centred, compare_shaped, load_picture, pixels_of, run, run_test, scale_rect,
                      spawn, stop, wait_reading, wait_until, window_size)
 from wine_prefix import WinePrefix  # noqa: E402
-from gadget_checks import (Gadget, check_about, check_desktop_close, check_face,  # noqa: E402
-                           check_hole_clicks, check_nothing_happens, check_person_using_it, check_shape,
-                           drag_away, drag_back, face_table, moved_from)
+from gadget_checks import (Gadget, check_about, check_about_in_corners, check_desktop_close,  # noqa: E402
+                           check_face, check_hole_clicks, check_nothing_happens, check_person_using_it,
+                           check_shape, drag_away, drag_back, face_table, moved_from)
 
 CAPTION_PATTERNS = {"Label1": r"\d+ days,",
                     "Label2": r"\d+ hours, \d+ minutes and \d+ seconds\."}
@@ -185,6 +184,7 @@ def check_at_100(checks, prefix, exe, inspector, picture, wine_fault):
         again = WineGadget(desktop, prefix, exe, inspector)
         window = again.find_window()
         if checks.check("a second start maps the window", window):
+            check_about_in_corners(checks, desktop, again)
             check_desktop_close(checks, desktop, again.app, window, again.exit_wait)
         again.app.stop()
 

@@ -20,8 +20,8 @@ TEST(WicPng, ReadsEachRenditionWithThePicturesMappedWhitePixels) {
         double scale;
         std::span<const std::uint8_t> png;
     };
-    for (const Case& c : {Case{1.5, assets::window_150_png()}, Case{2.0, assets::window_200_png()},
-                          Case{3.0, assets::window_300_png()}}) {
+    for (const Case& c : {Case{1.25, assets::window_125_png()}, Case{1.5, assets::window_150_png()},
+                          Case{2.0, assets::window_200_png()}, Case{3.0, assets::window_300_png()}}) {
         const std::optional<Bitmap> drawn = win32::DecodePng(c.png);
         ASSERT_TRUE(drawn) << c.scale;
         const Bitmap mapped = ScaleBitmap(picture, PixelScale(c.scale));

@@ -158,5 +158,23 @@ TEST(WindowSystem, TheGadgetFollowsADpiChange) {
     }
 }
 
+// A scale at which the picture would pass the pixel cap: the window
+// procedure must not let the error unwind through Windows, but show it and
+// end the program as any run-time error does.
+void ChangeToADpiBeyondThePixelCap() {
+    testing::FakeRuntime runtime(testing::FakeRuntime::OnEnd::Exit);
+    win32::Win32Form form(frmMainLayout(), runtime);
+    const RECT suggested{0, 0, 183, 211};
+    ::SendMessageW(win32::ToHwnd(form.hWnd()), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(65535, 65535),
+                   reinterpret_cast<LPARAM>(&suggested));
+    std::exit(0);
+}
+
+TEST(WindowSystemDeathTest, ADpiChangeThatCannotBeShownIsReportedAndEndsTheProgram) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for Wine's windows";
+    // gtest's own regular expressions here: "." stands for the box's brackets and bar.
+    EXPECT_EXIT(ChangeToADpiBeyondThePixelCap(), ::testing::ExitedWithCode(1), ".tallowind.16. Run-time error '7'");
+}
+
 }  // namespace
 }  // namespace tw

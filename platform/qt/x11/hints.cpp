@@ -1,8 +1,12 @@
 #include "platform/qt/x11/hints.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <vector>
 
+#include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/xcb.h"
 
 namespace tw::qt::x11 {
@@ -29,12 +33,54 @@ void AskNoShadow(xcb_window_t window) {
     xcb_flush(connection);
 }
 
-void MoveTo(xcb_window_t window, QPoint device) {
+namespace {
+
+// A manager that puts its border on the window itself (bspwm, dwm, xmonad)
+// may give it that border after the position was asked for, which shifts
+// what shows by its width; once the window maps the border is there, and
+// the position is asked for again with it.
+class AskAgainOnMap final : public QObject, public QAbstractNativeEventFilter {
+public:
+    AskAgainOnMap(QWidget& window, QPoint visible, std::uint16_t border)
+        : QObject(&window), window_(static_cast<xcb_window_t>(window.winId())), visible_(visible), border_(border) {
+        qGuiApp->installNativeEventFilter(this);
+    }
+    ~AskAgainOnMap() override {
+        if (qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+    }
+    AskAgainOnMap(const AskAgainOnMap&) = delete;
+    AskAgainOnMap& operator=(const AskAgainOnMap&) = delete;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_MAP_NOTIFY ||
+            reinterpret_cast<const xcb_map_notify_event_t*>(event)->window != window_)
+            return false;
+        if (xcb_connection_t* connection = Connection();
+            connection != nullptr && BorderWidth(connection, window_) != border_)
+            RequestPosition(window_, visible_);
+        qGuiApp->removeNativeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+private:
+    xcb_window_t window_;
+    QPoint visible_;
+    std::uint16_t border_;
+};
+
+}  // namespace
+
+void MoveTo(QWidget& window, QPoint device) {
     xcb_connection_t* connection = Connection();
-    if (connection == nullptr || window == XCB_NONE) return;
-    const std::uint32_t where[] = {static_cast<std::uint32_t>(device.x()), static_cast<std::uint32_t>(device.y())};
-    xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
-    xcb_flush(connection);
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    if (connection == nullptr || id == XCB_NONE) return;
+    const bool mapped = Viewable(connection, id);
+    const std::uint16_t border = BorderWidth(connection, id);
+    RequestPosition(id, device);
+    if (!mapped) new AskAgainOnMap(window, device, border);
 }
 
 }  // namespace tw::qt::x11

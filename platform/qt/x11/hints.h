@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 
@@ -20,8 +21,9 @@ void SkipTaskbarAndPager(xcb_window_t window);
 // without changing the window's geometry anywhere.
 void AskNoShadow(xcb_window_t window);
 
-// Puts the window's top-left corner at a point in device pixels, which Qt's
-// logical positions do not always reach (an odd pixel at 200 %).
-void MoveTo(xcb_window_t window, QPoint device);
+// Puts the window's visible top-left corner (inside any border) at a point
+// in device pixels, which Qt's logical positions do not always reach (an odd
+// pixel at 200 %).
+void MoveTo(QWidget& window, QPoint device);
 
 }  // namespace tw::qt::x11

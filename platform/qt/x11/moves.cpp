@@ -30,6 +30,11 @@ std::optional<QPoint> PointerOnScreen(xcb_connection_t* connection) {
 constexpr std::uint32_t kMoveResizeMove = 8;
 constexpr std::uint32_t kMoveResizeCancel = 11;
 
+// _NET_MOVERESIZE_WINDOW's flags: the gravity Qt asks for in the window's
+// normal hints, x and y given, asked for by an application.
+constexpr std::uint32_t kStaticGravity = 10;
+constexpr std::uint32_t kMoveRequestFlags = kStaticGravity | 1U << 8 | 1U << 9 | 1U << 12;
+
 void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t moveResize, QPoint pointer,
                     std::uint32_t action) {
     xcb_client_message_event_t event{};
@@ -55,7 +60,8 @@ public:
           root_(RootOf(connection)),
           check_(Intern(connection, "_NET_SUPPORTING_WM_CHECK")),
           supported_(Intern(connection, "_NET_SUPPORTED")),
-          moveResize_(Intern(connection, "_NET_WM_MOVERESIZE")) {
+          moveResize_(Intern(connection, "_NET_WM_MOVERESIZE")),
+          moveResizeWindow_(Intern(connection, "_NET_MOVERESIZE_WINDOW")) {
         Hear(connection_, root_, XCB_EVENT_MASK_PROPERTY_CHANGE);
         Read();
         qGuiApp->installNativeEventFilter(this);
@@ -66,9 +72,10 @@ public:
     WindowManagerWatch(const WindowManagerWatch&) = delete;
     WindowManagerWatch& operator=(const WindowManagerWatch&) = delete;
 
-    bool OffersMove() const { return offersMove_; }
+    MoveBy Move() const { return move_; }
     bool Runs() const { return runs_; }
     xcb_atom_t MoveResize() const { return moveResize_; }
+    xcb_atom_t MoveResizeWindow() const { return moveResizeWindow_; }
     // Where the last press was, in device pixels: a move follows the pointer
     // from there, not from wherever it is once a busy program gets to it.
     std::optional<QPoint> PressAt() const { return pressAt_; }
@@ -106,7 +113,7 @@ private:
         const auto supported = Property(connection_, root_, supported_, XCB_ATOM_ATOM);
         const xcb_window_t self = selfCheck.empty() ? XCB_NONE : selfCheck.front();
         runs_ = ManagerRuns(window, self);
-        offersMove_ = OffersInteractiveMove(window, self, supported, moveResize_);
+        move_ = ChooseMove(window, self, supported, moveResize_, moveResizeWindow_);
         if (window != checkWindow_) {
             checkWindow_ = window;
             if (checkWindow_ != XCB_NONE) Hear(connection_, checkWindow_, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
@@ -118,9 +125,10 @@ private:
     xcb_atom_t check_;
     xcb_atom_t supported_;
     xcb_atom_t moveResize_;
+    xcb_atom_t moveResizeWindow_;
     xcb_window_t checkWindow_ = XCB_NONE;
     bool runs_ = false;
-    bool offersMove_ = false;
+    MoveBy move_ = MoveBy::kConfigureWindow;
     std::optional<QPoint> pressAt_;
 };
 
@@ -129,6 +137,33 @@ WindowManagerWatch* Watch() {
     xcb_connection_t* connection = Connection();
     if (!watch && connection != nullptr) watch = std::make_unique<WindowManagerWatch>(connection);
     return watch.get();
+}
+
+// A position asked for is that of the window's outer corner, its border
+// included, as if no frame held it: with static gravity ICCCM has the
+// manager keep the inside of the border where that puts it, frame or none.
+// Managers that put their border on the window itself (bspwm, dwm, xmonad)
+// place the outer corner there as X does.
+void AskPosition(xcb_connection_t* connection, xcb_window_t window, QPoint visible, std::uint16_t border) {
+    const QPoint corner = visible - QPoint(border, border);
+    const WindowManagerWatch* watch = Watch();
+    if (watch != nullptr && watch->Move() == MoveBy::kMoveResizeRequest) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = watch->MoveResizeWindow();
+        event.data.data32[0] = kMoveRequestFlags;
+        event.data.data32[1] = static_cast<std::uint32_t>(corner.x());
+        event.data.data32[2] = static_cast<std::uint32_t>(corner.y());
+        xcb_send_event(connection, 0, RootOf(connection),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    } else {
+        const std::uint32_t where[] = {static_cast<std::uint32_t>(corner.x()), static_cast<std::uint32_t>(corner.y())};
+        xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
+    }
+    xcb_flush(connection);
 }
 
 // Watches the window's input from press to release; gone once finished.
@@ -151,8 +186,8 @@ protected:
 
 class OwnMove final : public PressWatch {
 public:
-    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin)
-        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin) {}
+    OwnMove(QWidget& window, xcb_connection_t* connection, QPoint pointer, QPoint origin, std::uint16_t border)
+        : PressWatch(window, connection), pointer_(pointer), origin_(origin), at_(origin), border_(border) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -185,16 +220,13 @@ private:
         const QPoint to = origin_ + (*pointer - pointer_);
         if (to == at_) return;
         at_ = to;
-        // Qt asks for static gravity: a window manager puts the window itself, not its frame, there.
-        const std::uint32_t where[] = {static_cast<std::uint32_t>(to.x()), static_cast<std::uint32_t>(to.y())};
-        xcb_configure_window(connection_, static_cast<xcb_window_t>(window_.winId()),
-                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, where);
-        xcb_flush(connection_);
+        AskPosition(connection_, static_cast<xcb_window_t>(window_.winId()), to, border_);
     }
 
     QPoint pointer_;  // at the press
-    QPoint origin_;   // of the window at the press
+    QPoint origin_;   // of the window at the press, inside its border
     QPoint at_;
+    std::uint16_t border_;  // the window's own, which its manager may have given it
 };
 
 // A release that reaches the window after the manager's move was asked for
@@ -251,8 +283,9 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
         case QEvent::MouseMove:
-            if (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) Drag();
-            else Finish();
+            // Asked at the server: Qt makes up motion of its own, without
+            // the button, when the manager raises the window for the press.
+            Drag();
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -282,15 +315,20 @@ private:
 
 bool PastDragDistance(QPoint from, QPoint to, int distance) { return (to - from).manhattanLength() >= distance; }
 
-bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
-                           std::span<const xcb_atom_t> supported, xcb_atom_t moveResize) {
-    return ManagerRuns(rootCheck, checkOfCheckWindow) && moveResize != XCB_ATOM_NONE &&
-           std::find(supported.begin(), supported.end(), moveResize) != supported.end();
+MoveBy ChooseMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow, std::span<const xcb_atom_t> supported,
+                  xcb_atom_t moveResize, xcb_atom_t moveResizeWindow) {
+    if (!ManagerRuns(rootCheck, checkOfCheckWindow)) return MoveBy::kConfigureWindow;
+    const auto lists = [&](xcb_atom_t atom) {
+        return atom != XCB_ATOM_NONE && std::find(supported.begin(), supported.end(), atom) != supported.end();
+    };
+    if (lists(moveResize)) return MoveBy::kWindowManager;
+    if (lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;
+    return MoveBy::kConfigureWindow;
 }
 
 bool WindowManagerOffersMove() {
     const WindowManagerWatch* watch = Watch();
-    return watch != nullptr && watch->OffersMove();
+    return watch != nullptr && watch->Move() == MoveBy::kWindowManager;
 }
 
 bool ExtendedWindowManagerRuns() {
@@ -317,11 +355,18 @@ void StartOwnMove(QWidget& window) {
     for (QObject* child : window.children()) {
         if (auto* earlier = dynamic_cast<OwnMove*>(child)) earlier->Finish();
     }
+    const auto id = static_cast<xcb_window_t>(window.winId());
     const WindowManagerWatch* watch = Watch();
     std::optional<QPoint> pointer = watch != nullptr ? watch->PressAt() : std::nullopt;
     if (!pointer) pointer = PointerOnScreen(connection);
-    const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
-    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin);
+    const std::optional<QPoint> origin = OriginOnScreen(connection, id);
+    if (pointer && origin) new OwnMove(window, connection, *pointer, *origin, BorderWidth(connection, id));
+}
+
+void RequestPosition(xcb_window_t window, QPoint visible) {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window == XCB_NONE) return;
+    AskPosition(connection, window, visible, BorderWidth(connection, window));
 }
 
 }  // namespace tw::qt::x11

@@ -11,13 +11,19 @@
 
 namespace tw::qt::x11 {
 
-// The window manager's own interactive move (_NET_WM_MOVERESIZE) is used
-// only when a manager runs (the root's _NET_SUPPORTING_WM_CHECK names a
-// window that names itself) and lists it in _NET_SUPPORTED. Classic managers
-// (twm) and a bare X server have none: a request nobody answers would leave
-// the window where it is, and the pointer without its grab.
-bool OffersInteractiveMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow,
-                           std::span<const xcb_atom_t> supported, xcb_atom_t moveResize);
+// How the window follows the pointer, from what the running window manager
+// announces: its own interactive move (_NET_WM_MOVERESIZE) where it lists
+// one; else we follow the pointer and ask for each position by EWMH's move
+// request (_NET_MOVERESIZE_WINDOW) where it lists that (spectrwm ignores a
+// client's ConfigureWindow once it has placed the window); else by
+// ConfigureWindow. A manager runs when the root's _NET_SUPPORTING_WM_CHECK
+// names a window that names itself; one that died leaves its list behind.
+// Classic managers (twm) and a bare X server announce nothing: a request
+// nobody answers would leave the window where it is, and the pointer
+// without its grab.
+enum class MoveBy { kWindowManager, kMoveResizeRequest, kConfigureWindow };
+MoveBy ChooseMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow, std::span<const xcb_atom_t> supported,
+                  xcb_atom_t moveResize, xcb_atom_t moveResizeWindow);
 
 // Whether the running window manager offers that move: read at the first
 // call and again whenever the window manager changes, not on every press.
@@ -44,5 +50,10 @@ void StartWindowManagerMove(QWidget& window);
 // ends when the button comes up, when a motion comes without it (the grab
 // went elsewhere), or when the window loses focus.
 void StartOwnMove(QWidget& window);
+
+// Asks for the window's visible area (inside its border) to stand at a point
+// on the screen, in device pixels, by the request the running window
+// manager honours.
+void RequestPosition(xcb_window_t window, QPoint visible);
 
 }  // namespace tw::qt::x11

@@ -62,6 +62,17 @@ std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t 
     return QPoint(where->dst_x, where->dst_y);
 }
 
+std::uint16_t BorderWidth(xcb_connection_t* connection, xcb_window_t window) {
+    const auto geometry = Adopt(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    return geometry ? geometry->border_width : 0;
+}
+
+bool Viewable(xcb_connection_t* connection, xcb_window_t window) {
+    const auto attributes = Adopt(xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window) {
     for (;;) {
         const auto tree = Adopt(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));

@@ -53,6 +53,11 @@ std::optional<Pointer> PointerAtServer(xcb_connection_t* connection);
 
 std::optional<QPoint> OriginOnScreen(xcb_connection_t* connection, xcb_window_t window);
 
+// The border X draws around the window (a manager may give it one); none
+// when the window is gone.
+std::uint16_t BorderWidth(xcb_connection_t* connection, xcb_window_t window);
+bool Viewable(xcb_connection_t* connection, xcb_window_t window);
+
 // The child of the root that holds the window: its manager's frame, or itself.
 xcb_window_t TopLevelOf(xcb_connection_t* connection, xcb_window_t window);
 
