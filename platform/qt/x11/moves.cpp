@@ -53,7 +53,7 @@ void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_
     xcb_flush(connection);
 }
 
-class WindowManagerWatch final : public QAbstractNativeEventFilter {
+class WindowManagerWatch final : public QObject, public QAbstractNativeEventFilter {
 public:
     explicit WindowManagerWatch(xcb_connection_t* connection)
         : connection_(connection),
@@ -65,9 +65,11 @@ public:
         Hear(connection_, root_, XCB_EVENT_MASK_PROPERTY_CHANGE);
         Read();
         qGuiApp->installNativeEventFilter(this);
+        qGuiApp->installEventFilter(this);
     }
     ~WindowManagerWatch() override {
         if (qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+        if (qGuiApp != nullptr) qGuiApp->removeEventFilter(this);
     }
     WindowManagerWatch(const WindowManagerWatch&) = delete;
     WindowManagerWatch& operator=(const WindowManagerWatch&) = delete;
@@ -89,17 +91,23 @@ public:
             if (change->window == root_ && (change->atom == check_ || change->atom == supported_)) Read();
             break;
         }
-        case XCB_BUTTON_PRESS: {
-            const auto* press = reinterpret_cast<const xcb_button_press_event_t*>(event);
-            pressAt_ = QPoint(press->root_x, press->root_y);
-            break;
-        }
         case XCB_DESTROY_NOTIFY:
             // The manager went away without clearing the root's properties.
             if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == checkWindow_) Read();
             break;
         default:
             break;
+        }
+        return false;
+    }
+
+protected:
+    // Seen before the window's own handlers (Qt takes its presses through
+    // XInput 2, not as core events): the press's place in device pixels.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            const qreal scale = static_cast<QWidget*>(watched)->devicePixelRatioF();
+            pressAt_ = (static_cast<QMouseEvent*>(event)->globalPosition() * scale).toPoint();
         }
         return false;
     }
