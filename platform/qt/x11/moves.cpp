@@ -106,8 +106,13 @@ protected:
     // XInput 2, not as core events): the press's place in device pixels.
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
-            const qreal scale = static_cast<QWidget*>(watched)->devicePixelRatioF();
-            pressAt_ = (static_cast<QMouseEvent*>(event)->globalPosition() * scale).toPoint();
+            // From the window's place at the server: Qt's global positions
+            // at a fractional scale can be a device pixel off.
+            const QWidget* window = static_cast<QWidget*>(watched)->window();
+            const auto id = static_cast<xcb_window_t>(window->winId());
+            const std::optional<QPoint> origin = OriginOnScreen(connection_, id);
+            const QPointF inside = static_cast<QMouseEvent*>(event)->scenePosition() * window->devicePixelRatioF();
+            if (origin) pressAt_ = *origin + inside.toPoint();
         }
         return false;
     }
