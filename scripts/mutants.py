@@ -163,6 +163,8 @@ MUTANTS = [
     ("x11: the manager's move only from a running manager", "linux", "platform/qt/x11/moves.cpp",
      "return rootCheck != XCB_NONE && checkOfCheckWindow == rootCheck;",
      "return rootCheck != XCB_NONE && (checkOfCheckWindow == rootCheck || true);"),
+    ("x11: a click never reaches the manager's move", "linux", "platform/qt/x11/moves.cpp",
+     "return (to - from).manhattanLength() >= distance;", "return (to - from).manhattanLength() >= distance / 100;"),
     ("x11: a position asked for is the outer corner, border included", "linux", "platform/qt/x11/moves.cpp",
      "const QPoint corner = visible - QPoint(border, border);",
      "const QPoint corner = visible - QPoint(border, border) * 0;"),

@@ -830,17 +830,33 @@ class Desktop:
         prop = window.get_full_property(self.x.intern_atom(name), X.AnyPropertyType)
         return [self.x.get_atom_name(a) for a in (prop.value if prop else [])]
 
-    def drag(self, start, delta, button=1, steps=6):
+    def drag(self, start, delta, button=1, steps=6, until=None, timeout=5):
+        """Presses at start, moves by delta in steps and releases. With
+        until (whether the drag has had its effect), the button stays down
+        until it holds or timeout runs out, the pointer meanwhile stirring
+        by a pixel at the end as a hand does, so that a window manager whose
+        move begins after the last step still sees motion. Returns until's
+        last value."""
         x, y = start
-        self.xdotool("mousemove", x, y)
-        time.sleep(0.05)
-        self.xdotool("mousedown", button)
-        time.sleep(0.15)
-        for i in range(1, steps + 1):
-            self.xdotool("mousemove", x + delta[0] * i // steps, y + delta[1] * i // steps)
-            time.sleep(0.04)
-        time.sleep(0.1)
+        end = (x + delta[0], y + delta[1])
+        path = [("mousemove", x + delta[0] * i // steps, y + delta[1] * i // steps) for i in range(1, steps + 1)]
+        self.xdotool("mousemove", x, y, "mousedown", button)
+        # The server takes fake presses in turn with its other input, and a
+        # motion asked for at once could overtake it.
+        wait_until(lambda: self.root.query_pointer().mask & (1 << (7 + button)), 5)
+        self.xdotool(*[a for step in path for a in step])
+
+        def done():
+            if until():
+                return True
+            self.xdotool("mousemove", end[0] + 1, end[1], "mousemove", *end)
+            return False
+        held = until and wait_until(done, timeout)
         self.xdotool("mouseup", button)
+        return held
+
+    def active_window(self):
+        return int(self.xdotool("getactivewindow").strip() or 0)
 
     # -- screen
 

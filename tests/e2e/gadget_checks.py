@@ -7,7 +7,6 @@ its own script.
 """
 
 import subprocess
-import time
 
 from desktop import (FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
                      describe_mismatches, drawn_face, enclosed_white_pixels, face_difference,
@@ -21,8 +20,10 @@ ABOUT_LINES = [
     "For any more informations, visit our website: ",
     "https://tallowind.example/",
 ]
-# Window coordinates on the ball, away from its edge and from the labels.
+# Window coordinates on the ball, away from its edge and from the labels;
+# the second is where the positive control's drag starts, away from the first.
 PICTURE_POINT = (90, 70)
+CONTROL_POINT = (110, 60)
 LABEL_POINTS = {name: (x + w // 2, y + h // 2) for name, (x, y, w, h) in LABEL_RECTS.items()}
 
 
@@ -175,7 +176,8 @@ def check_hole_clicks(checks, desktop, gadget, picture, buttons, afterwards):
             desktop.xdotool("click", button)
             checks.equal("a %s click in the hole reaches the window below" % what,
                          catcher.presses(gadget.press_wait), [button])
-        time.sleep(gadget.settle)
+        # Each press reached the window below, never the program: that is
+        # the positive control of what afterwards() finds did not happen.
         afterwards()
     finally:
         catcher.destroy()
@@ -185,8 +187,8 @@ def drag_away(checks, desktop, gadget, hint=""):
     """A left drag of 50x30 from the picture; returns where the window was
     and where it must be now."""
     start = gadget.position()
-    desktop.drag(gadget.screen(PICTURE_POINT), (50, 30))
     moved = (start[0] + 50, start[1] + 30)
+    desktop.drag(gadget.screen(PICTURE_POINT), (50, 30), until=lambda: gadget.position() == moved)
     checks.check("a left drag of 50x30 moves the window by 50x30", gadget.wait_position(moved) == moved,
                  "got %r, expected %r%s" % (gadget.position(), moved, hint))
     gadget.origin = gadget.position()
@@ -194,23 +196,20 @@ def drag_away(checks, desktop, gadget, hint=""):
 
 
 def drag_back(checks, desktop, gadget, start):
-    desktop.drag(gadget.screen(PICTURE_POINT), (-50, -30))
+    desktop.drag(gadget.screen(PICTURE_POINT), (-50, -30), until=lambda: gadget.position() == start)
     checks.equal("a drag back puts it back", gadget.wait_position(start), start)
     gadget.origin = gadget.position()
 
 
 def check_labels_inert(checks, desktop, gadget):
-    start = gadget.position()
     for name, point in LABEL_POINTS.items():
         gadget.right_click(point)
-        popup = gadget.popup(gadget.settle)
-        checks.check("a right press inside %s opens no menu" % name, popup is None)
-        if popup is not None:
-            gadget.close_menu()
-        desktop.drag(gadget.screen(point), (50, 30))
-        time.sleep(gadget.settle)
-        checks.equal("a left drag from inside %s does not move the window" % name,
-                     gadget.position(), start)
+        check_nothing_happens(checks, desktop, gadget, [("a right press inside %s opens no menu" % name,
+                                                         gadget.app.popups)])
+        moved = moved_from(gadget)
+        desktop.drag(gadget.screen(point), (50, 30), until=moved, timeout=gadget.settle)
+        check_nothing_happens(checks, desktop, gadget,
+                              [("a left drag from inside %s does not move the window" % name, moved)])
 
 
 def check_menu_no_move(checks, desktop, gadget, baseline):
@@ -224,8 +223,8 @@ def check_menu_no_move(checks, desktop, gadget, baseline):
     checks.check("Escape closes the menu", gadget.close_menu())
     # A move begun by the right press would follow the pointer now.
     desktop.xdotool("mousemove", pointer[0] + 40, pointer[1] + 25)
-    time.sleep(gadget.settle)
-    checks.equal("the right press did not start a move", gadget.position(), start)
+    check_nothing_happens(checks, desktop, gadget,
+                          [("the right press did not start a move", lambda: gadget.position() != start)])
     checks.check("the window looks as before", gadget.looks_like(baseline))
 
 
@@ -313,18 +312,46 @@ def check_right_press_with_motion(checks, desktop, gadget):
     """A right press that moves before it is released opens the menu and
     never moves the window.  It moves up and left, away from the menu, which
     would otherwise pick the item under the pointer on release."""
+    moved = moved_from(gadget)
+    desktop.drag(gadget.screen(PICTURE_POINT), (-40, -25), button=3, until=moved, timeout=gadget.settle)
+    check_nothing_happens(checks, desktop, gadget, [("a right press with motion does not move the window", moved)])
+
+
+def moved_from(gadget):
+    """Whether the window has left where it is now."""
     start = gadget.position()
-    x, y = gadget.screen(PICTURE_POINT)
-    desktop.xdotool("mousemove", x, y)
-    desktop.xdotool("mousedown", 3)
-    for i in range(1, 7):
-        desktop.xdotool("mousemove", x - 40 * i // 6, y - 25 * i // 6)
-        time.sleep(0.04)
-    desktop.xdotool("mouseup", 3)
-    if gadget.popup(gadget.settle) is not None:
+    return lambda: gadget.position() != start
+
+
+def check_nothing_happens(checks, desktop, gadget, watched, settled=()):
+    """Checks that things did not happen: watched holds (name, happened)
+    pairs, happened() true once the thing shows, all watched for
+    gadget.settle and ending early when one shows; settled holds (name,
+    holds) pairs for what must hold once things settle, each waited for up
+    to gadget.wait. A slow machine may not even have handed the program its
+    input by then, so a positive control follows after the same wait: a
+    left drag of the picture, sent after it, must move the window by exactly
+    its motion. The program and the window manager had then taken in all
+    that came before; a move begun by it would have put the window
+    elsewhere, and a grab or a menu left behind would have taken the drag."""
+    seen = wait_reading(lambda: [name for name, happened in watched if happened()], bool,
+                        gadget.settle, gadget.poll)
+    for name, _ in watched:
+        checks.check(name, name not in seen)
+    for name, holds in settled:
+        checks.check(name, wait_until(holds, gadget.wait, gadget.poll))
+    if gadget.app.popups():
         gadget.close_menu()
-    time.sleep(gadget.settle)
-    checks.equal("a right press with motion does not move the window", gadget.position(), start)
+    start = gadget.position()
+    gadget.origin = start
+    # Towards the middle of the screen, so that repeated controls stay on it.
+    middle = ((SCREEN_W - gadget.size[0]) // 2, (SCREEN_H - gadget.size[1]) // 2)
+    delta = (50 if start[0] <= middle[0] else -50, 30 if start[1] <= middle[1] else -30)
+    moved = (start[0] + delta[0], start[1] + delta[1])
+    desktop.drag(gadget.screen(CONTROL_POINT), delta, until=lambda: gadget.position() == moved)
+    checks.check("then a left drag moves the window by exactly its motion", gadget.wait_position(moved) == moved,
+                 "got %r, expected %r" % (gadget.position(), moved))
+    gadget.origin = gadget.position()
 
 
 def check_desktop_close(checks, desktop, app, window, wait):

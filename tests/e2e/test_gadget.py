@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 from desktop import LABEL_RECTS, Desktop, inside_rect, load_picture, run_test
-from gadget_checks import (LABEL_POINTS, PICTURE_POINT, Gadget, check_hole_clicks,
+from gadget_checks import (CONTROL_POINT, LABEL_POINTS, PICTURE_POINT, Gadget, check_hole_clicks,
                            check_person_using_it, drag_away, drag_back)
 
 # A frozen wall clock keeps the captions, and so every screenshot, still.
@@ -45,10 +45,10 @@ def check_picture_points(checks, picture):
     """The chosen points must be what the tests assume, or every check
     built on them is void."""
     px = picture.load()
-    solid = all(px[PICTURE_POINT[0] + dx, PICTURE_POINT[1] + dy] != (255, 255, 255)
-                for dx in range(-3, 4) for dy in range(-3, 4))
-    checks.check("the picture point is on the picture, outside the labels",
-                 solid and not any(inside_rect(*PICTURE_POINT, r) for r in LABEL_RECTS.values()))
+    for point in (PICTURE_POINT, CONTROL_POINT):
+        solid = all(px[point[0] + dx, point[1] + dy] != (255, 255, 255) for dx in range(-3, 4) for dy in range(-3, 4))
+        checks.check("the picture point %r is on the picture, outside the labels" % (point,),
+                     solid and not any(inside_rect(*point, r) for r in LABEL_RECTS.values()))
     checks.check("the label points are on the picture",
                  all(px[p] != (255, 255, 255) for p in LABEL_POINTS.values()))
 

@@ -30,10 +30,10 @@ import subprocess
 import sys
 import time
 
-from desktop import (CENTRED, LABEL_RECTS, NO_DECORATION, SKIP_PAGER, SKIP_TASKBAR, WHITE, Desktop, inside_rect, load_picture, run_test,
-                     wait_until)
-from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit,
-                           check_hole_clicks, check_right_press_with_motion, drag_away, same_image)
+from desktop import (CENTRED, LABEL_RECTS, NO_DECORATION, SKIP_PAGER, SKIP_TASKBAR, WHITE, Desktop, inside_rect,
+                     load_picture, run_test, wait_until)
+from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit, check_hole_clicks,
+                           check_nothing_happens, check_right_press_with_motion, drag_away, moved_from, same_image)
 from test_gadget import start
 
 WINDOW_MANAGERS = (None, "twm", "openbox", "xfwm4", "mutter", "kwin_x11")
@@ -102,16 +102,16 @@ def check_no_taskbar_entry(checks, desktop, gadget):
 
 
 def quick_click(checks, desktop, gadget):
-    """Press and release 12 ms apart on the picture, then a plain motion."""
-    start = gadget.position()
+    """Press and release 12 ms apart on the picture, then a plain motion.
+    A manager may hold the pointer for a moment while it takes the click
+    (xfwm4 does, to focus the window): no grab may outlast that."""
     x, y = gadget.screen(PICTURE_POINT)
     desktop.xdotool("mousemove", x, y, "click", 1)
-    time.sleep(gadget.settle)
     desktop.xdotool("mousemove", x + 40, y + 25)
-    time.sleep(gadget.settle)
-    checks.equal("a quick click and a plain motion leave the window where it was", gadget.position(), start)
-    checks.check("a quick click leaves no grab: another client can grab the pointer",
-                 desktop.pointer_grab_free())
+    check_nothing_happens(
+        checks, desktop, gadget, [("a quick click and a plain motion leave the window where it was",
+                                   moved_from(gadget))],
+        [("a quick click leaves no grab: another client can grab the pointer", desktop.pointer_grab_free)])
 
 
 def check_round_trips(checks, desktop, gadget):
@@ -122,7 +122,7 @@ def check_round_trips(checks, desktop, gadget):
     landed = []
     for _ in range(ROUND_TRIPS):
         for delta, target in (((50, 30), there), ((-50, -30), home)):
-            desktop.drag(gadget.screen(PICTURE_POINT), delta)
+            desktop.drag(gadget.screen(PICTURE_POINT), delta, until=lambda: gadget.position() == target)
             landed.append(gadget.wait_position(target))
             gadget.origin = landed[-1]
     print("    from %r the drags land at %r" % (home, landed), flush=True)
@@ -139,8 +139,12 @@ def close_from_manager(desktop, gadget):
     else:
         x, y = gadget.screen(PICTURE_POINT)
         desktop.xdotool("mousemove", x, y)
-        desktop.xdotool("windowactivate" if desktop.extended_hints else "windowfocus", gadget.id)
-        time.sleep(gadget.settle)
+        if desktop.extended_hints:
+            desktop.xdotool("windowactivate", gadget.id)
+            wait_until(lambda: desktop.active_window() == gadget.id, gadget.wait)
+        else:
+            desktop.xdotool("windowfocus", gadget.id)
+            wait_until(lambda: desktop.xdotool("getwindowfocus").strip() == str(gadget.id), gadget.wait)
         desktop.xdotool("key", how)
     return how or "WM_DELETE_WINDOW"
 

@@ -92,5 +92,22 @@ TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
     }
 }
 
+TEST(X11Move, AClickNeverReachesTheWindowManagerOnlyADragPastTheDistanceDoes) {
+    struct Case {
+        const char* name;
+        QPoint to;
+        bool past;
+    };
+    const QPoint press(500, 300);
+    const Case cases[] = {
+        {"a click: no motion", press, false},
+        {"a tap whose pointer shook", press + QPoint(2, -1), false},
+        {"just short of the distance", press + QPoint(-5, 4), false},
+        {"the distance, diagonally", press + QPoint(6, -4), true},
+        {"a drag", press + QPoint(-50, 30), true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PastDragDistance(press, c.to, 10), c.past) << c.name;
+}
+
 }  // namespace
 }  // namespace tw::qt::x11

@@ -3,6 +3,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 
 #include <algorithm>
 #include <memory>
@@ -53,7 +54,7 @@ void SendMoveResize(xcb_connection_t* connection, xcb_window_t window, xcb_atom_
     xcb_flush(connection);
 }
 
-class WindowManagerWatch final : public QAbstractNativeEventFilter {
+class WindowManagerWatch final : public QObject, public QAbstractNativeEventFilter {
 public:
     explicit WindowManagerWatch(xcb_connection_t* connection)
         : connection_(connection),
@@ -65,9 +66,11 @@ public:
         Hear(connection_, root_, XCB_EVENT_MASK_PROPERTY_CHANGE);
         Read();
         qGuiApp->installNativeEventFilter(this);
+        qGuiApp->installEventFilter(this);
     }
     ~WindowManagerWatch() override {
         if (qGuiApp != nullptr) qGuiApp->removeNativeEventFilter(this);
+        if (qGuiApp != nullptr) qGuiApp->removeEventFilter(this);
     }
     WindowManagerWatch(const WindowManagerWatch&) = delete;
     WindowManagerWatch& operator=(const WindowManagerWatch&) = delete;
@@ -76,6 +79,9 @@ public:
     bool Runs() const { return runs_; }
     xcb_atom_t MoveResize() const { return moveResize_; }
     xcb_atom_t MoveResizeWindow() const { return moveResizeWindow_; }
+    // Where the last press was, in device pixels: a move follows the pointer
+    // from there, not from wherever it is once a busy program gets to it.
+    std::optional<QPoint> PressAt() const { return pressAt_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (eventType != "xcb_generic_event_t") return false;
@@ -92,6 +98,22 @@ public:
             break;
         default:
             break;
+        }
+        return false;
+    }
+
+protected:
+    // Seen before the window's own handlers (Qt takes its presses through
+    // XInput 2, not as core events): the press's place in device pixels.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            // From the window's place at the server: Qt's global positions
+            // at a fractional scale can be a device pixel off.
+            const QWidget* window = static_cast<QWidget*>(watched)->window();
+            const auto id = static_cast<xcb_window_t>(window->winId());
+            const std::optional<QPoint> origin = OriginOnScreen(connection_, id);
+            const QPointF inside = static_cast<QMouseEvent*>(event)->scenePosition() * window->devicePixelRatioF();
+            if (origin) pressAt_ = *origin + inside.toPoint();
         }
         return false;
     }
@@ -121,6 +143,7 @@ private:
     xcb_window_t checkWindow_ = XCB_NONE;
     bool runs_ = false;
     MoveBy move_ = MoveBy::kConfigureWindow;
+    std::optional<QPoint> pressAt_;
 };
 
 WindowManagerWatch* Watch() {
@@ -268,7 +291,64 @@ private:
     xcb_atom_t moveResize_;
 };
 
+void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press) {
+    // The window manager grabs the pointer itself; our implicit grab would stop it.
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    // Asked at the server once our grab is gone: the button may be up by
+    // now, and a manager asked to move a window whose button is up follows
+    // the pointer until the next click.
+    const std::optional<Pointer> pointer = PointerAtServer(connection);
+    if (!pointer || !pointer->leftDown) return;
+    // From the press: the window catches up with the pointer's whole motion.
+    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), moveResize, press, kMoveResizeMove);
+    new CancelOnRelease(window, connection, moveResize);
+}
+
+// The press becomes the window manager's move only once the pointer has
+// gone the drag distance with the button down, so a click, however quick,
+// never reaches the manager. The request races the release: one that comes
+// before the manager's grab reaches the window, which cancels the move, and
+// xfwm4 4.18 then ends its move but holds the pointer until the next click.
+class MoveOnDrag final : public PressWatch {
+public:
+    MoveOnDrag(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press)
+        : PressWatch(window, connection), moveResize_(moveResize), press_(press) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            // Asked at the server: Qt makes up motion of its own, without
+            // the button, when the manager raises the window for the press.
+            Drag();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::Hide:
+            Finish();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void Drag() {
+        const std::optional<Pointer> pointer = PointerAtServer(connection_);
+        const int distance = qRound(QGuiApplication::styleHints()->startDragDistance() * window_.devicePixelRatioF());
+        if (pointer && pointer->leftDown && !PastDragDistance(press_, pointer->at, distance)) return;
+        Finish();
+        if (pointer && pointer->leftDown) HandToWindowManager(window_, connection_, moveResize_, press_);
+    }
+
+    xcb_atom_t moveResize_;
+    QPoint press_;  // on the screen, in device pixels
+};
+
 }  // namespace
+
+bool PastDragDistance(QPoint from, QPoint to, int distance) { return (to - from).manhattanLength() >= distance; }
 
 MoveBy ChooseMove(xcb_window_t rootCheck, xcb_window_t checkOfCheckWindow, std::span<const xcb_atom_t> supported,
                   xcb_atom_t moveResize, xcb_atom_t moveResizeWindow) {
@@ -297,17 +377,11 @@ void StartWindowManagerMove(QWidget& window) {
     if (connection == nullptr || watch == nullptr) return;
     for (QObject* child : window.children()) {
         if (auto* earlier = dynamic_cast<CancelOnRelease*>(child)) earlier->Finish();
+        if (auto* earlier = dynamic_cast<MoveOnDrag*>(child)) earlier->Finish();
     }
-    // The window manager grabs the pointer itself; our implicit grab would stop it.
-    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
-    // Asked at the server once our grab is gone: a quick click (a touchpad
-    // tap) is often released by now, and a manager asked to move a window
-    // whose button is up follows the pointer until the next click.
     const std::optional<Pointer> pointer = PointerAtServer(connection);
-    if (!pointer || !pointer->leftDown) return;
-    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), watch->MoveResize(), pointer->at,
-                   kMoveResizeMove);
-    new CancelOnRelease(window, connection, watch->MoveResize());
+    if (pointer && pointer->leftDown)
+        new MoveOnDrag(window, connection, watch->MoveResize(), watch->PressAt().value_or(pointer->at));
 }
 
 void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer, QPoint origin)>& place) {
@@ -317,7 +391,9 @@ void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer,
         if (auto* earlier = dynamic_cast<OwnMove*>(child)) earlier->Finish();
     }
     const auto id = static_cast<xcb_window_t>(window.winId());
-    const std::optional<QPoint> pointer = PointerOnScreen(connection);
+    const WindowManagerWatch* watch = Watch();
+    std::optional<QPoint> pointer = watch != nullptr ? watch->PressAt() : std::nullopt;
+    if (!pointer) pointer = PointerOnScreen(connection);
     const std::optional<QPoint> origin = OriginOnScreen(connection, id);
     if (pointer && origin)
         new OwnMove(window, connection, *pointer, *origin, BorderWidth(connection, id),

@@ -34,10 +34,14 @@ bool WindowManagerOffersMove();
 // itself on the root window). Classic managers (twm) do not.
 bool ExtendedWindowManagerRuns();
 
+// Whether the pointer, from the press at `from` to `to`, has gone the drag
+// distance: a click has not, nor a touchpad tap whose pointer shook.
+bool PastDragDistance(QPoint from, QPoint to, int distance);
+
 // Hands the window to the window manager's move, which follows the pointer
-// until the left button comes up, if the button is still down at the
-// server; cancels it if the release reaches the window after all. Returns
-// at once.
+// until the left button comes up, once the pointer has gone the drag
+// distance from the press with the button still down at the server; cancels
+// it if the release reaches the window after all. Returns at once.
 void StartWindowManagerMove(QWidget& window);
 
 // Moves the window with the pointer ourselves, for as long as the left
