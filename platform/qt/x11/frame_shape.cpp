@@ -75,18 +75,14 @@ void FrameShapeKeeper::Follow() {
     const auto ours = static_cast<xcb_window_t>(window_.winId());
     const xcb_window_t frame = TopLevelOf(connection_, ours);
     if (frame != frame_) {
-        // A frame of its own for each window manager (one may replace another).
         frame_ = frame;
-        touched_ = false;
-        givenUp_ = false;
-        set_.reset();
         frameSize_ = QSize();
         if (frame_ != ours) {
             Hear(connection_, frame_, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
             xcb_shape_select_input(connection_, frame_, 1);
         }
     }
-    if (frame_ == ours || givenUp_) return;
+    if (frame_ == ours || frame_ == leftFrame_) return;
     // A manager maps its frame once it has made it, shape and all.
     const auto attributes = Adopt(
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, ours), nullptr));
@@ -97,20 +93,22 @@ void FrameShapeKeeper::Follow() {
         connection_, xcb_translate_coordinates(connection_, ours, frame_, 0, 0), nullptr));
     if (!geometry || !at) return;  // the frame went away: a reparenting follows
     frameSize_ = QSize(geometry->width, geometry->height);
-
-    const FrameShapeSeen seen{true, touched_, set_, BoundingShapeOf(connection_, frame_)};
+    // A manager may take the window out of its frame and put it back
+    // (herbstluftwm, when its decoration is turned off and on again).
+    const bool touched = frame_ == shapedFrame_;
+    const FrameShapeSeen seen{true, touched, touched ? set_ : std::nullopt, BoundingShapeOf(connection_, frame_)};
     std::optional<Region> wanted;
     if (outline_) wanted = ClippedToWindow(Moved(*outline_, at->dst_x, at->dst_y), geometry->width, geometry->height);
     switch (NextFrameShapeStep(seen, wanted)) {
     case FrameShapeStep::Leave:
         return;
     case FrameShapeStep::GiveUp:
-        givenUp_ = true;
+        leftFrame_ = frame_;
         return;
     case FrameShapeStep::Shape:
         SetBoundingShape(connection_, frame_, wanted ? &*wanted : nullptr, 0, 0);
         xcb_flush(connection_);
-        touched_ = true;
+        shapedFrame_ = frame_;
         set_ = wanted;
         return;
     }

@@ -64,11 +64,11 @@ private:
     xcb_connection_t* connection_;
     std::uint8_t shapeNotify_ = 0;  // the Shape extension's event code, 0 without it
     std::optional<Region> outline_;
-    xcb_window_t frame_ = XCB_NONE;
+    xcb_window_t frame_ = XCB_NONE;  // what holds the window now (itself without a frame)
     QSize frameSize_;
-    bool touched_ = false;
-    bool givenUp_ = false;
+    xcb_window_t shapedFrame_ = XCB_NONE;  // the frame we shaped last, and how
     std::optional<Region> set_;
+    xcb_window_t leftFrame_ = XCB_NONE;  // the frame last found shaped by its manager
 };
 
 }  // namespace tw::qt::x11
