@@ -19,9 +19,11 @@
 #include "platform/qt/qt_style.h"
 #include "platform/qt/qt_window_system.h"
 #include "platform/qt/wayland/input_region.h"
+#include "platform/qt/x11/frame_shape.h"
 #include "platform/qt/x11/hints.h"
 #include "platform/qt/x11/moves.h"
 #include "platform/qt/x11/position_keeper.h"
+#include "platform/qt/x11/shadow_keeper.h"
 #include "platform/qt/x11/shape.h"
 #include "platform/qt/x11/xcb.h"
 
@@ -283,8 +285,10 @@ void QtForm::SetOutline(RegionHandle outline, bool redraw) {
 void QtForm::ApplyOutline() {
     if (x11::Connection() != nullptr) {
         const QSize size = DeviceSizeAt(scale_);
-        x11::SetShape(static_cast<xcb_window_t>(winId()), outline_ ? &deviceOutline_ : nullptr, size.width(),
-                      size.height());
+        const Region* shape = outline_ ? &deviceOutline_ : nullptr;
+        x11::SetShape(static_cast<xcb_window_t>(winId()), shape, size.width(), size.height());
+        if (frameShape_) frameShape_->SetOutline(shape, size.width(), size.height());
+        if (shadowKeeper_) shadowKeeper_->ShapeChanged();
         return;
     }
     // Elsewhere (Wayland) Qt maps the input region to the surface's pixels;
@@ -329,6 +333,8 @@ void QtForm::showEvent(QShowEvent* event) {
             });
         }
         positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);
+        frameShape_ = std::make_unique<x11::FrameShapeKeeper>(*this);
+        shadowKeeper_ = std::make_unique<x11::ShadowKeeper>(*this);
         // Classic managers hand the focus over with the pointer, and take it
         // from the gadget when its menu opens under the pointer, which makes
         // Qt close the menu at once. The gadget has nothing to type into.

@@ -24,7 +24,9 @@ class QTimer;
 namespace tw::qt {
 
 namespace x11 {
+class FrameShapeKeeper;
 class PositionKeeper;
+class ShadowKeeper;
 }
 
 class QtLabel;
@@ -104,6 +106,8 @@ private:
     // nothing outside the outline.
     QImage frame_;
     std::unique_ptr<x11::PositionKeeper> positionKeeper_;
+    std::unique_ptr<x11::FrameShapeKeeper> frameShape_;
+    std::unique_ptr<x11::ShadowKeeper> shadowKeeper_;
     std::map<std::string, QtLabel*> labels_;
     std::map<std::string, QMenu*> menus_;
     std::vector<QTimer*> timers_;

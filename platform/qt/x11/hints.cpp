@@ -30,6 +30,9 @@ void AskNoShadow(xcb_window_t window) {
     const std::uint32_t extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, Intern(connection, "_GTK_FRAME_EXTENTS"),
                         XCB_ATOM_CARDINAL, 32, 4, extents);
+    const std::uint32_t none = 0;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, Intern(connection, "_COMPTON_SHADOW"),
+                        XCB_ATOM_CARDINAL, 32, 1, &none);
     xcb_flush(connection);
 }
 

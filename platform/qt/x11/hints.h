@@ -19,7 +19,9 @@ void SkipTaskbarAndPager(xcb_window_t window);
 // mutter and gnome-shell draw a shadow under an opaque window without a frame
 // unless it says it draws its own frame (_GTK_FRAME_EXTENTS), and the shadow
 // of a shaped window shows through its cut-out. Extents of zero say so
-// without changing the window's geometry anywhere.
+// without changing the window's geometry anywhere. picom draws one unless
+// the outermost window says _COMPTON_SHADOW 0: this one, while no manager
+// frames it (the frame is asked once there is one, see shadow_keeper.h).
 void AskNoShadow(xcb_window_t window);
 
 // Puts the window's visible top-left corner (inside any border) at a point
