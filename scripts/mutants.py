@@ -175,7 +175,7 @@ MUTANTS = [
      "if (lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;",
      "if (false && lists(moveResizeWindow)) return MoveBy::kMoveResizeRequest;"),
     ("x11: a size the manager took off as it mapped is asked for once more", "linux", "platform/qt/x11/hints.cpp",
-     "size && *size != size_) {", "size && false) {"),
+     "if (atServer == wanted || asked_) return;", "return;"),
     ("x11: the window's own shape shows where no frame holds it", "linux", "platform/qt/x11/frame_shape.cpp",
      "if (!seen.framed) return FrameShapeStep::Leave;", "(void)seen.framed;"),
     ("x11: a frame its manager shapes is left to it", "linux", "platform/qt/x11/frame_shape.cpp",

@@ -328,8 +328,7 @@ void QtForm::showEvent(QShowEvent* event) {
         // Qt puts the window at its logical position while it shows it.
         if (devicePosition_) {
             QTimer::singleShot(0, this, [this] {
-                const DeviceSize size = WindowSize();
-                x11::MoveTo(*this, *devicePosition_, QSize(size.width, size.height));
+                x11::MoveTo(*this, *devicePosition_, [this] { return DeviceSizeAt(scale_); });
             });
         }
         positionKeeper_ = std::make_unique<x11::PositionKeeper>(*this);

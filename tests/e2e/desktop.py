@@ -67,6 +67,7 @@ class WindowManager:
 SKIP_TASKBAR = "skip taskbar"
 SKIP_PAGER = "skip pager"
 NO_DECORATION = "no decoration"
+EXACT_DRAG = "exact drag"
 
 WINDOW_MANAGERS = {
     "openbox": WindowManager(["openbox", "--sm-disable"], True, False),
@@ -85,7 +86,10 @@ WINDOW_MANAGERS = {
     "icewm": WindowManager(["icewm"], True, False),
     "jwm": WindowManager(["jwm"], True, False),
     "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW",
-                          ignores={NO_DECORATION: "fvwm's default config draws a title bar over frameless windows"}),
+                          ignores={NO_DECORATION: "fvwm's default config draws a title bar over frameless windows",
+                                   EXACT_DRAG: "fvwm starts its move from the pointer as it finds it, not from the "
+                                               "point the gadget names, so a drag lands short by what the pointer "
+                                               "moved while fvwm started"}),
     "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None,
                             ignores={SKIP_PAGER: "Window Maker has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
     # These three put their border on the window itself, not on a frame.
@@ -688,9 +692,17 @@ class Desktop:
         if self.composites:
             return  # it paints a background of its own
         # In the middle, where the windows under test go: dwm and spectrwm
-        # draw a bar along the top.
+        # draw a bar along the top. A manager may put its own wallpaper on
+        # the root a while after it starts (fvwm's default config does): the
+        # colour is set again until it shows.
         middle = (SCREEN_W // 2, SCREEN_H // 2)
-        if not wait_until(lambda: self.screenshot(*middle, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
+
+        def shows():
+            if self.screenshot(*middle, 1, 1).getpixel((0, 0)) == self.backdrop:
+                return True
+            run(["xsetroot", "-solid", colour], env=self.env(), check=True)
+            return False
+        if not wait_until(shows, 10, 0.5):
             raise RuntimeError("the root window does not show " + colour)
 
     def _start_session_bus(self):

@@ -8,7 +8,7 @@ its own script.
 
 import subprocess
 
-from desktop import (FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
+from desktop import (EXACT_DRAG, FACE_LIMITS, LABEL_RECTS, SCREEN_H, SCREEN_W, compare_shaped, deepest_pixel,
                      describe_mismatches, drawn_face, enclosed_white_pixels, face_difference,
                      scale_picture, scale_point, scale_rect, wait_reading, wait_until, window_size)
 
@@ -323,6 +323,24 @@ def moved_from(gadget):
     return lambda: gadget.position() != start
 
 
+# How far a drag may land from its motion under a manager known not to start
+# its move from the point the gadget names (WindowManager.ignores).
+DRAG_SLACK = 30
+
+
+def check_landing(checks, desktop, name, got, expected):
+    """Where drags landed: exactly where expected, or, under a manager known
+    to start its move from the pointer as it finds it, within DRAG_SLACK of
+    it, which is said with the reason and the figures."""
+    why = desktop.manager.ignores.get(EXACT_DRAG) if desktop.manager else None
+    pairs = list(zip(got, expected)) if got and isinstance(got[0], tuple) else [(got, expected)]
+    near = got is not None and all(abs(g - e) <= DRAG_SLACK for a, b in pairs for g, e in zip(a, b))
+    if got != expected and why and near:
+        checks.known(name, "%s: got %r, expected %r" % (why, got, expected))
+        return True
+    return checks.check(name, got == expected, "got %r, expected %r" % (got, expected))
+
+
 def check_nothing_happens(checks, desktop, gadget, watched, settled=()):
     """Checks that things did not happen: watched holds (name, happened)
     pairs, happened() true once the thing shows, all watched for
@@ -349,8 +367,8 @@ def check_nothing_happens(checks, desktop, gadget, watched, settled=()):
     delta = (50 if start[0] <= middle[0] else -50, 30 if start[1] <= middle[1] else -30)
     moved = (start[0] + delta[0], start[1] + delta[1])
     desktop.drag(gadget.screen(CONTROL_POINT), delta, until=lambda: gadget.position() == moved)
-    checks.check("then a left drag moves the window by exactly its motion", gadget.wait_position(moved) == moved,
-                 "got %r, expected %r" % (gadget.position(), moved))
+    check_landing(checks, desktop, "then a left drag moves the window by exactly its motion",
+                  gadget.wait_position(moved), moved)
     gadget.origin = gadget.position()
 
 

@@ -32,7 +32,7 @@ import time
 
 from desktop import (CENTRED, LABEL_RECTS, NO_DECORATION, SKIP_PAGER, SKIP_TASKBAR, WHITE, Desktop, inside_rect,
                      load_picture, run_test, wait_until)
-from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit, check_hole_clicks,
+from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit, check_hole_clicks, check_landing,
                            check_nothing_happens, check_right_press_with_motion, drag_away, moved_from, same_image)
 from test_gadget import start
 
@@ -126,7 +126,8 @@ def check_round_trips(checks, desktop, gadget):
             landed.append(gadget.wait_position(target))
             gadget.origin = landed[-1]
     print("    from %r the drags land at %r" % (home, landed), flush=True)
-    checks.equal("%d drags there and back each land exactly" % ROUND_TRIPS, landed, [there, home] * ROUND_TRIPS)
+    check_landing(checks, desktop, "%d drags there and back each land exactly" % ROUND_TRIPS, landed,
+                  [there, home] * ROUND_TRIPS)
 
 
 def close_from_manager(desktop, gadget):

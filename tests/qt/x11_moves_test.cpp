@@ -79,7 +79,7 @@ TEST(X11Position, TheVisibleAreaLandsWhereAskedWhateverTheBorder) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << c.name;
             RequestPosition(id, target);
         } else {
-            MoveTo(window, target, QSize(40, 30));
+            MoveTo(window, target, [] { return QSize(40, 30); });
             setBorder(id, c.borderBefore);
             window.show();
             const std::uint32_t shrunk[] = {40u - c.shrunk, 30u - c.shrunk};

@@ -4,6 +4,8 @@
 
 #include <QPoint>
 #include <QSize>
+
+#include <functional>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -26,9 +28,10 @@ void AskNoShadow(xcb_window_t window);
 
 // Puts the window's visible top-left corner (inside any border) at a point
 // in device pixels, which Qt's logical positions do not always reach (an odd
-// pixel at 200 %). Before the window maps, both it and the window's size in
-// device pixels are asked for once more when the manager has changed them
-// by then.
-void MoveTo(QWidget& window, QPoint device, QSize size);
+// pixel at 200 %). Asked before the window maps, the position is asked for
+// again once it maps, where a manager gave the window a border by then, and
+// the size laid out (in device pixels, at the window's scale of the moment)
+// once more where a manager then gives it another.
+void MoveTo(QWidget& window, QPoint device, std::function<QSize()> laidOut);
 
 }  // namespace tw::qt::x11

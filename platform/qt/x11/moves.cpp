@@ -291,7 +291,9 @@ private:
     xcb_atom_t moveResize_;
 };
 
-void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press) {
+// From a press at `press` with the window's visible corner at `origin`.
+void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press,
+                         QPoint origin) {
     // The window manager grabs the pointer itself; our implicit grab would stop it.
     xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
     // Asked at the server once our grab is gone: the button may be up by
@@ -299,8 +301,13 @@ void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom
     // the pointer until the next click.
     const std::optional<Pointer> pointer = PointerAtServer(connection);
     if (!pointer || !pointer->leftDown) return;
-    // From the press: the window catches up with the pointer's whole motion.
-    SendMoveResize(connection, static_cast<xcb_window_t>(window.winId()), moveResize, press, kMoveResizeMove);
+    // The window first catches up with the pointer's motion so far, and the
+    // manager's move starts from the pointer as it is now: managers that
+    // take the pointer from the request and those that read it themselves
+    // when they start (fvwm) then agree.
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    AskPosition(connection, id, origin + (pointer->at - press), BorderWidth(connection, id));
+    SendMoveResize(connection, id, moveResize, pointer->at, kMoveResizeMove);
     new CancelOnRelease(window, connection, moveResize);
 }
 
@@ -311,8 +318,8 @@ void HandToWindowManager(QWidget& window, xcb_connection_t* connection, xcb_atom
 // xfwm4 4.18 then ends its move but holds the pointer until the next click.
 class MoveOnDrag final : public PressWatch {
 public:
-    MoveOnDrag(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press)
-        : PressWatch(window, connection), moveResize_(moveResize), press_(press) {}
+    MoveOnDrag(QWidget& window, xcb_connection_t* connection, xcb_atom_t moveResize, QPoint press, QPoint origin)
+        : PressWatch(window, connection), moveResize_(moveResize), press_(press), origin_(origin) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -339,11 +346,12 @@ private:
         const int distance = qRound(QGuiApplication::styleHints()->startDragDistance() * window_.devicePixelRatioF());
         if (pointer && pointer->leftDown && !PastDragDistance(press_, pointer->at, distance)) return;
         Finish();
-        if (pointer && pointer->leftDown) HandToWindowManager(window_, connection_, moveResize_, press_);
+        if (pointer && pointer->leftDown) HandToWindowManager(window_, connection_, moveResize_, press_, origin_);
     }
 
     xcb_atom_t moveResize_;
-    QPoint press_;  // on the screen, in device pixels
+    QPoint press_;   // on the screen, in device pixels
+    QPoint origin_;  // the window's visible corner at the press
 };
 
 }  // namespace
@@ -380,8 +388,9 @@ void StartWindowManagerMove(QWidget& window) {
         if (auto* earlier = dynamic_cast<MoveOnDrag*>(child)) earlier->Finish();
     }
     const std::optional<Pointer> pointer = PointerAtServer(connection);
-    if (pointer && pointer->leftDown)
-        new MoveOnDrag(window, connection, watch->MoveResize(), watch->PressAt().value_or(pointer->at));
+    const std::optional<QPoint> origin = OriginOnScreen(connection, static_cast<xcb_window_t>(window.winId()));
+    if (pointer && pointer->leftDown && origin)
+        new MoveOnDrag(window, connection, watch->MoveResize(), watch->PressAt().value_or(pointer->at), *origin);
 }
 
 void StartOwnMove(QWidget& window, const std::function<Placement(QPoint pointer, QPoint origin)>& place) {
