@@ -15,7 +15,8 @@
 // The outline's verb at each layer, core to desktop: SetWindowRgn (the
 // core's call) -> SetOutline (an adopted window) or SetForeignWindowRgn
 // (any other) -> the window's ApplyOutline at its scale -> the desktop's
-// own: x11::SetShape, wayland::SetInputRegion, win32::ApplyWindowRegion.
+// own: x11::SetShape (and FrameShapeKeeper::SetOutline for the manager's
+// frame), wayland::SetInputRegion, win32::ApplyWindowRegion.
 #pragma once
 
 #include <cstdint>

@@ -10,15 +10,25 @@
 //  - AdapterWindowSystem (qt_window_system.h): other windows' masks, the
 //    capture, the caption drag as the desktop's own move.
 //  - The outline where Qt offers no shape: on X11 the shape in device pixels
-//    (x11/shape.h), on Wayland the input region (wayland/input_region.h).
+//    (x11/shape.h), also on a manager's frame that does not carry it
+//    (x11/frame_shape.h); on Wayland the input region
+//    (wayland/input_region.h).
 //  - What else Qt does not offer on X11 (x11/): the xcb helpers (xcb.h), the
-//    window manager's move or our own (moves.h), Qt's position kept true
-//    (position_keeper.h), and no taskbar entry, no shadow and placement to
-//    the device pixel (hints.h).
+//    window manager's move or our own, by the request the manager honours
+//    (moves.h), Qt's position kept true (position_keeper.h), no shadow from
+//    compositors that decide it before the shape is there (shadow_keeper.h),
+//    and no taskbar entry and the first placement to the device pixel, at
+//    the size laid out (hints.h).
+//  - The scale of the screen the window stands on, followed when it changes
+//    (qt_form.cpp), and kept across a drag to a screen of another scale.
 //  - A plain message where there is no display, before Qt starts
 //    (display_check.h).
 // What it cannot do:
 //  - Place the window first anywhere but on the primary screen.
+//  - Make a window manager start its move from the point it names where the
+//    manager reads the pointer itself (fvwm), or keep one from drawing a
+//    border round the whole window (awesome) or an application icon (Window
+//    Maker).
 //  - Show a system colour other than the highlighted-text one (from Qt's
 //    palette); any other shows as white.
 //  - Shape beyond 32767 device pixels: X11 shape rectangles are 16-bit, so

@@ -32,10 +32,10 @@ Qt::MouseButton ToQtButton(std::int16_t button) {
 }
 
 std::optional<Region> X11Shape(xcb_connection_t* connection, xcb_window_t window) {
-    const auto extents = qt::x11::Adopt(
+    const auto extents = qt::x11::OwnReply(
         xcb_shape_query_extents_reply(connection, xcb_shape_query_extents(connection, window), nullptr));
     if (!extents || !extents->bounding_shaped) return std::nullopt;
-    const auto reply = qt::x11::Adopt(xcb_shape_get_rectangles_reply(
+    const auto reply = qt::x11::OwnReply(xcb_shape_get_rectangles_reply(
         connection, xcb_shape_get_rectangles(connection, window, XCB_SHAPE_SK_BOUNDING), nullptr));
     std::vector<Rect> rects;
     const xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(reply.get());
@@ -66,7 +66,7 @@ public:
         if (xcb_connection_t* connection = qt::x11::Connection()) {
             const auto window = static_cast<xcb_window_t>(form.winId());
             const std::optional<QPoint> origin = qt::x11::OriginOnScreen(connection, window);
-            const auto geometry = qt::x11::Adopt(
+            const auto geometry = qt::x11::OwnReply(
                 xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
             if (!origin || !geometry) return Rect{};
             return Rect{origin->x(), origin->y(), origin->x() + geometry->width, origin->y() + geometry->height};

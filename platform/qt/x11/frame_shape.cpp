@@ -84,12 +84,12 @@ void FrameShapeKeeper::Follow() {
     }
     if (frame_ == ours || frame_ == leftFrame_) return;
     // A manager maps its frame once it has made it, shape and all.
-    const auto attributes = Adopt(
+    const auto attributes = OwnReply(
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, ours), nullptr));
     if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return;
     const auto geometry =
-        Adopt(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, frame_), nullptr));
-    const auto at = Adopt(xcb_translate_coordinates_reply(
+        OwnReply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, frame_), nullptr));
+    const auto at = OwnReply(xcb_translate_coordinates_reply(
         connection_, xcb_translate_coordinates(connection_, ours, frame_, 0, 0), nullptr));
     if (!geometry || !at) return;  // the frame went away: a reparenting follows
     frameSize_ = QSize(geometry->width, geometry->height);

@@ -66,7 +66,7 @@ void PositionKeeper::ScheduleSync() {
 void PositionKeeper::Sync() {
     const auto ours = static_cast<xcb_window_t>(window_.winId());
     const std::optional<QPoint> where = OriginOnScreen(connection_, ours);
-    const auto geometry = Adopt(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, ours), nullptr));
+    const auto geometry = OwnReply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, ours), nullptr));
     if (!where || !geometry) return;
 
     xcb_configure_notify_event_t notify{};

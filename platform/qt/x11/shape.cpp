@@ -55,10 +55,10 @@ void SetBoundingShape(xcb_connection_t* connection, xcb_window_t window, const R
 }
 
 std::optional<Region> BoundingShapeOf(xcb_connection_t* connection, xcb_window_t window) {
-    const auto extents = Adopt(xcb_shape_query_extents_reply(
+    const auto extents = OwnReply(xcb_shape_query_extents_reply(
         connection, xcb_shape_query_extents(connection, window), nullptr));
     if (!extents || !extents->bounding_shaped) return std::nullopt;
-    const auto reply = Adopt(xcb_shape_get_rectangles_reply(
+    const auto reply = OwnReply(xcb_shape_get_rectangles_reply(
         connection, xcb_shape_get_rectangles(connection, window, XCB_SHAPE_SK_BOUNDING), nullptr));
     if (!reply) return std::nullopt;
     const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(reply.get());

@@ -24,7 +24,7 @@ template <class Reply>
 using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
 template <class Reply>
-ReplyPtr<Reply> Adopt(Reply* reply) {
+ReplyPtr<Reply> OwnReply(Reply* reply) {
     return ReplyPtr<Reply>(reply, &std::free);
 }
 
