@@ -103,7 +103,7 @@ WINDOW_MANAGERS = {
     "marco": WindowManager(["marco", "--no-composite", "--sm-disable"], True, False),
     "marco-composite": WindowManager(["marco", "--composite", "--sm-disable"], True, True),
     "openbox-picom": WindowManager(["openbox", "--sm-disable"], True, True,
-                                   beside=(["picom", "--backend", "xrender"],)),
+                                   beside=(["picom", "-c", "--backend", "xrender"],)),
 }
 
 # What a desktop session starts before its window manager, where the
@@ -486,6 +486,7 @@ class Desktop:
         self.display_name = None
         self.bus_address = None
         self.x = None  # python-xlib connection
+        self.root_pixmap = None  # the backdrop as a wallpaper setter leaves it, held by self.x
 
     # -- start and stop
 
@@ -680,11 +681,14 @@ class Desktop:
                 raise RuntimeError("%s does not manage windows" % self.window_manager)
 
     def set_backdrop(self, colour):
-        """Sets the root colour and waits until the screen shows it (openbox
-        paints the root black when it starts)."""
+        """Sets the root colour and a root pixmap of it, and waits until the
+        screen shows it (openbox paints the root black when it starts)."""
         self.backdrop_text = colour
         self.backdrop = parse_colour(colour)
+        # xsetroot ends the client that holds the pixmap a former _XSETROOT_ID names.
+        self.root.delete_property(self.x.intern_atom("_XSETROOT_ID"))
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
+        self._set_root_pixmap()
         if self.composites:
             return  # it paints a background of its own
         # In the middle, where the windows under test go: dwm and spectrwm
@@ -692,6 +696,25 @@ class Desktop:
         middle = (SCREEN_W // 2, SCREEN_H // 2)
         if not wait_until(lambda: self.screenshot(*middle, 1, 1).getpixel((0, 0)) == self.backdrop, 5):
             raise RuntimeError("the root window does not show " + colour)
+
+    def _set_root_pixmap(self):
+        """A compositor paints the root pixmap a wallpaper setter names
+        (_XROOTPMAP_ID, _XSETROOT_ID), not the root colour: without one marco
+        paints black, where a black shadow cannot show. The pixmap lives as
+        long as the harness's connection, the desktop's life."""
+        from Xlib import Xatom
+        screen = self.x.screen()
+        pixel = screen.default_colormap.alloc_color(*[c * 257 for c in self.backdrop]).pixel
+        pixmap = self.root.create_pixmap(8, 8, screen.root_depth)
+        gc = pixmap.create_gc(foreground=pixel)
+        pixmap.fill_rectangle(gc, 0, 0, 8, 8)
+        gc.free()
+        for name in ("_XROOTPMAP_ID", "_XSETROOT_ID"):
+            self.root.change_property(self.x.intern_atom(name), Xatom.PIXMAP, 32, [pixmap.id])
+        if self.root_pixmap:
+            self.root_pixmap.free()
+        self.root_pixmap = pixmap
+        self.x.sync()
 
     def _start_session_bus(self):
         bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
