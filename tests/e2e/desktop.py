@@ -959,9 +959,10 @@ class Desktop:
     def visible_windows_of(self, pid):
         return [w for w in self.windows_of(pid) if w["viewable"]]
 
-    def make_catcher(self, x, y, w, h, colour):
-        """Maps a plain override-redirect window at the bottom of the stack
-        that records button presses: the desktop below the gadget."""
+    def make_catcher(self, x, y, w, h, colour, below):
+        """Maps a plain override-redirect window that records button presses
+        just below the frame that holds window `below`: what lies below it
+        under every manager, spectrwm's own full-screen window too."""
         from Xlib import X
         screen = self.x.screen()
         pixel = screen.default_colormap.alloc_color(*[c * 257 for c in parse_colour(colour)]).pixel
@@ -969,8 +970,8 @@ class Desktop:
                                          X.CopyFromParent, background_pixel=pixel,
                                          override_redirect=True,
                                          event_mask=X.ButtonPressMask | X.ExposureMask)
+        window.configure(sibling=self.top_level(below), stack_mode=X.Below)
         window.map()
-        window.configure(stack_mode=X.Below)
         self.x.sync()
         return Catcher(self, window)
 
