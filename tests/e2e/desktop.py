@@ -80,7 +80,9 @@ WINDOW_MANAGERS = {
     "i3": WindowManager(["i3"], True, False, files={"config/i3/config": "# i3 config file (v4)\n"},
                         close="_NET_CLOSE_WINDOW"),
     "awesome": WindowManager(["awesome"], True, False, close="_NET_CLOSE_WINDOW",
-                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
+                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER",
+                                      NO_DECORATION: "awesome draws its 1 px border round the whole window, "
+                                                     "outside the outline, and no window setting turns it off"}),
     "fluxbox": WindowManager(["fluxbox"], True, False),
     "icewm": WindowManager(["icewm"], True, False),
     "jwm": WindowManager(["jwm"], True, False),
@@ -925,6 +927,13 @@ class Desktop:
             except xerror.XError:
                 continue  # went away while we looked
         return sorted(found, key=lambda w: w["id"])
+
+    def place_in(self, window_id, frame_id):
+        """Where a window stands inside another that holds it, from the
+        other's top left corner inside its border."""
+        frame = self.x.create_resource_object("window", frame_id)
+        at = frame.translate_coords(self.x.create_resource_object("window", window_id), 0, 0)
+        return (at.x, at.y)
 
     def shape_of(self, window_id):
         """The window's bounding shape (SHAPE extension) as (left, top, right,
