@@ -690,8 +690,8 @@ class Desktop:
         # xsetroot ends the client that holds the pixmap a former _XSETROOT_ID names.
         self.root.delete_property(self.x.intern_atom("_XSETROOT_ID"))
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
-        self._set_root_pixmap()
         if self.composites:
+            self._set_root_pixmap()
             return  # it paints a background of its own
         # In the middle, where the windows under test go: dwm and spectrwm
         # draw a bar along the top.
@@ -703,7 +703,9 @@ class Desktop:
         """A compositor paints the root pixmap a wallpaper setter names
         (_XROOTPMAP_ID, _XSETROOT_ID), not the root colour: without one marco
         paints black, where a black shadow cannot show. The pixmap lives as
-        long as the harness's connection, the desktop's life."""
+        long as the harness's connection, the desktop's life. Only where a
+        compositor runs: a setter that comes later ends the client holding
+        the former pixmap (fvwm's default config runs fvwm-root)."""
         from Xlib import Xatom
         screen = self.x.screen()
         pixel = screen.default_colormap.alloc_color(*[c * 257 for c in self.backdrop]).pixel
