@@ -81,7 +81,9 @@ WINDOW_MANAGERS = {
     "i3": WindowManager(["i3"], True, False, files={"config/i3/config": "# i3 config file (v4)\n"},
                         close="_NET_CLOSE_WINDOW"),
     "awesome": WindowManager(["awesome"], True, False, close="_NET_CLOSE_WINDOW",
-                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
+                             ignores={SKIP_PAGER: "awesome has no pager: it drops _NET_WM_STATE_SKIP_PAGER",
+                                      NO_DECORATION: "awesome draws its 1 px border round the whole window, "
+                                                     "outside the outline, and no window setting turns it off"}),
     "fluxbox": WindowManager(["fluxbox"], True, False),
     "icewm": WindowManager(["icewm"], True, False),
     "jwm": WindowManager(["jwm"], True, False),
@@ -107,7 +109,7 @@ WINDOW_MANAGERS = {
     "marco": WindowManager(["marco", "--no-composite", "--sm-disable"], True, False),
     "marco-composite": WindowManager(["marco", "--composite", "--sm-disable"], True, True),
     "openbox-picom": WindowManager(["openbox", "--sm-disable"], True, True,
-                                   beside=(["picom", "--backend", "xrender"],)),
+                                   beside=(["picom", "-c", "--backend", "xrender"],)),
 }
 
 # What a desktop session starts before its window manager, where the
@@ -490,6 +492,7 @@ class Desktop:
         self.display_name = None
         self.bus_address = None
         self.x = None  # python-xlib connection
+        self.root_pixmap = None  # the backdrop as a wallpaper setter leaves it, held by self.x
 
     # -- start and stop
 
@@ -684,12 +687,15 @@ class Desktop:
                 raise RuntimeError("%s does not manage windows" % self.window_manager)
 
     def set_backdrop(self, colour):
-        """Sets the root colour and waits until the screen shows it (openbox
-        paints the root black when it starts)."""
+        """Sets the root colour and a root pixmap of it, and waits until the
+        screen shows it (openbox paints the root black when it starts)."""
         self.backdrop_text = colour
         self.backdrop = parse_colour(colour)
+        # xsetroot ends the client that holds the pixmap a former _XSETROOT_ID names.
+        self.root.delete_property(self.x.intern_atom("_XSETROOT_ID"))
         run(["xsetroot", "-solid", colour], env=self.env(), check=True)
         if self.composites:
+            self._set_root_pixmap()
             return  # it paints a background of its own
         # In the middle, where the windows under test go: dwm and spectrwm
         # draw a bar along the top. A manager may put its own wallpaper on
@@ -704,6 +710,27 @@ class Desktop:
             return False
         if not wait_until(shows, 10, 0.5):
             raise RuntimeError("the root window does not show " + colour)
+
+    def _set_root_pixmap(self):
+        """A compositor paints the root pixmap a wallpaper setter names
+        (_XROOTPMAP_ID, _XSETROOT_ID), not the root colour: without one marco
+        paints black, where a black shadow cannot show. The pixmap lives as
+        long as the harness's connection, the desktop's life. Only where a
+        compositor runs: a setter that comes later ends the client holding
+        the former pixmap (fvwm's default config runs fvwm-root)."""
+        from Xlib import Xatom
+        screen = self.x.screen()
+        pixel = screen.default_colormap.alloc_color(*[c * 257 for c in self.backdrop]).pixel
+        pixmap = self.root.create_pixmap(8, 8, screen.root_depth)
+        gc = pixmap.create_gc(foreground=pixel)
+        pixmap.fill_rectangle(gc, 0, 0, 8, 8)
+        gc.free()
+        for name in ("_XROOTPMAP_ID", "_XSETROOT_ID"):
+            self.root.change_property(self.x.intern_atom(name), Xatom.PIXMAP, 32, [pixmap.id])
+        if self.root_pixmap:
+            self.root_pixmap.free()
+        self.root_pixmap = pixmap
+        self.x.sync()
 
     def _start_session_bus(self):
         bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
@@ -915,6 +942,13 @@ class Desktop:
                 continue  # went away while we looked
         return sorted(found, key=lambda w: w["id"])
 
+    def place_in(self, window_id, frame_id):
+        """Where a window stands inside another that holds it, from the
+        other's top left corner inside its border."""
+        frame = self.x.create_resource_object("window", frame_id)
+        at = frame.translate_coords(self.x.create_resource_object("window", window_id), 0, 0)
+        return (at.x, at.y)
+
     def shape_of(self, window_id):
         """The window's bounding shape (SHAPE extension) as (left, top, right,
         bottom) rectangles in its own coordinates; an unshaped window's is
@@ -948,9 +982,10 @@ class Desktop:
     def visible_windows_of(self, pid):
         return [w for w in self.windows_of(pid) if w["viewable"]]
 
-    def make_catcher(self, x, y, w, h, colour):
-        """Maps a plain override-redirect window at the bottom of the stack
-        that records button presses: the desktop below the gadget."""
+    def make_catcher(self, x, y, w, h, colour, below):
+        """Maps a plain override-redirect window that records button presses
+        just below the frame that holds window `below`: what lies below it
+        under every manager, spectrwm's own full-screen window too."""
         from Xlib import X
         screen = self.x.screen()
         pixel = screen.default_colormap.alloc_color(*[c * 257 for c in parse_colour(colour)]).pixel
@@ -958,8 +993,8 @@ class Desktop:
                                          X.CopyFromParent, background_pixel=pixel,
                                          override_redirect=True,
                                          event_mask=X.ButtonPressMask | X.ExposureMask)
+        window.configure(sibling=self.top_level(below), stack_mode=X.Below)
         window.map()
-        window.configure(stack_mode=X.Below)
         self.x.sync()
         return Catcher(self, window)
 

@@ -166,7 +166,8 @@ def check_hole_clicks(checks, desktop, gadget, picture, buttons, afterwards):
         return
     hole = deepest_pixel(holes)
     x, y = gadget.origin
-    catcher = desktop.make_catcher(x - 20, y - 20, gadget.size[0] + 40, gadget.size[1] + 40, CATCHER_COLOUR)
+    catcher = desktop.make_catcher(x - 20, y - 20, gadget.size[0] + 40, gadget.size[1] + 40, CATCHER_COLOUR,
+                                   gadget.id)
     try:
         hx, hy = gadget.screen(hole)
         desktop.xdotool("mousemove", hx, hy)

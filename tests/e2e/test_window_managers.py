@@ -3,7 +3,8 @@ under twm (a classic manager without the standard interactive move), under
 openbox (which has it) and under the big desktops' compositing managers
 (xfwm4, mutter, KWin).  In each, the gadget's start changes no pixel of its
 cut-out or of a ring around it (no shadow, no halo), its window asks for no
-taskbar or pager entry, a left drag moves it by exactly the pointer's motion
+taskbar or pager entry, a frame round it shows its outline and no more
+where it holds it, a left drag moves it by exactly the pointer's motion
 and a right press with motion does not move it; a click as quick as a
 touchpad tap followed by a plain motion leaves it where it was and leaves no
 pointer grab behind; afterwards the menu still opens, About opens and
@@ -16,8 +17,9 @@ awesome, fluxbox, IceWM, JWM, fvwm, Window Maker, bspwm, dwm, xmonad,
 herbstluftwm, spectrwm, marco with and without its compositor, picom beside
 openbox) the gadget starts once: it opens centred to the pixel where the
 manager leaves the placement to it, three drags there and back each land
-exactly, a quick click leaves it where it was, clicks in its hole reach the
-window below, it asks for no taskbar entry (where the manager honours that;
+exactly, a quick click leaves it where it was, a frame round it shows its
+outline where it holds it, clicks in its hole reach the window just below it,
+it asks for no taskbar entry (where the manager honours that;
 the reason is printed where not), and the manager's close ends it with
 status 0.  Everywhere, three round trips of the drag land exactly.
 
@@ -31,7 +33,7 @@ import sys
 import time
 
 from desktop import (CENTRED, LABEL_RECTS, NO_DECORATION, SKIP_PAGER, SKIP_TASKBAR, WHITE, Desktop, inside_rect,
-                     load_picture, run_test, wait_until)
+                     load_picture, pixels_of, run_test, wait_reading, wait_until)
 from gadget_checks import (FEW_LEVELS, PICTURE_POINT, check_about, check_exit, check_hole_clicks, check_landing,
                            check_nothing_happens, check_right_press_with_motion, drag_away, moved_from, same_image)
 from test_gadget import start
@@ -82,9 +84,45 @@ def check_no_halo(checks, desktop, gadget, before, picture):
     if ignored:
         checks.skip("no halo", ignored)
         return
-    changed, largest = halo(before, settled_screenshot(desktop), gadget.origin, picture)
+    # Where it is now: a manager may move its frame after the window first shows.
+    changed, largest = halo(before, settled_screenshot(desktop), gadget.position(), picture)
     checks.check("the start changes no pixel of the cut-out or of a %d px ring around it" % RING,
                  changed == 0, "%d pixels changed, by up to %d levels" % (changed, largest))
+
+
+def clipped(rects, box):
+    """(left, top, right, bottom) rectangles cut to a box of the same kind."""
+    cut = [(max(r[0], box[0]), max(r[1], box[1]), min(r[2], box[2]), min(r[3], box[3])) for r in rects]
+    return [r for r in cut if r[0] < r[2] and r[1] < r[3]]
+
+
+def check_frame_shows_outline(checks, desktop, gadget):
+    """Where the window stands in its manager's frame, what shows and takes
+    clicks is the frame's bounding shape (clipped to the frame: a border
+    outside it is the manager's, as a title bar beside the window is): it
+    must be the window's own outline there, or the frame shows its own
+    background in the cut-out and takes its clicks."""
+    name = "the frame shows the window's outline where it holds the window, no more"
+    frame = desktop.top_level(gadget.id)
+    if frame == gadget.id:
+        checks.skip(name, "the manager puts no frame round the window")
+        return
+    w, h = gadget.size
+
+    def differences():
+        outline = desktop.shape_of(gadget.id)
+        if len(outline) < 2:
+            return None  # not cut yet: the outline is never one rectangle
+        geometry = desktop.x.create_resource_object("window", frame).get_geometry()
+        x, y = desktop.place_in(gadget.id, frame)
+        place = clipped([(x, y, x + w, y + h)], (0, 0, geometry.width, geometry.height))
+        shown = pixels_of(clipped(desktop.shape_of(frame), place[0])) if place else set()
+        wanted = {(x + px, y + py) for px, py in pixels_of(clipped(outline, (0, 0, w, h)))}
+        return sorted(shown - wanted), sorted(wanted - shown)
+    found = wait_reading(differences, lambda d: d == ([], []), gadget.wait)
+    extra, missing = found or (["the window is not cut to its outline"], [])
+    checks.check(name, found == ([], []), "%d pixels shown outside the outline (%s), %d of it not shown (%s)" %
+                 (len(extra), extra[:3], len(missing), missing[:3]))
 
 
 def check_no_taskbar_entry(checks, desktop, gadget):
@@ -175,6 +213,7 @@ def check_once(checks, program, window_manager, picture):
         print("    opens at %r, frame %r" % (gadget.origin, desktop.frame_of(gadget.id)), flush=True)
         checks.equal("it opens centred on the screen, to the pixel", gadget.origin, CENTRED)
         check_no_halo(checks, desktop, gadget, before, picture)
+        check_frame_shows_outline(checks, desktop, gadget)
         check_no_taskbar_entry(checks, desktop, gadget)
         check_round_trips(checks, desktop, gadget)
         quick_click(checks, desktop, gadget)
@@ -189,6 +228,7 @@ def check_desktop(checks, program, window_manager, picture):
         gadget = start(checks, desktop, program)
         if gadget:
             check_no_halo(checks, desktop, gadget, before, picture)
+            check_frame_shows_outline(checks, desktop, gadget)
             check_no_taskbar_entry(checks, desktop, gadget)
             drag_away(checks, desktop, gadget)
             check_round_trips(checks, desktop, gadget)
