@@ -68,6 +68,8 @@ SKIP_TASKBAR = "skip taskbar"
 SKIP_PAGER = "skip pager"
 NO_DECORATION = "no decoration"
 EXACT_DRAG = "exact drag"
+STARTS_FROM_POINTER = ("%s starts its move from the pointer as it finds it, not from the point the gadget names, "
+                       "so a drag lands short by what the pointer moved while it started")
 
 WINDOW_MANAGERS = {
     "openbox": WindowManager(["openbox", "--sm-disable"], True, False),
@@ -89,9 +91,7 @@ WINDOW_MANAGERS = {
     "jwm": WindowManager(["jwm"], True, False),
     "fvwm": WindowManager(["fvwm"], True, False, close="_NET_CLOSE_WINDOW",
                           ignores={NO_DECORATION: "fvwm's default config draws a title bar over frameless windows",
-                                   EXACT_DRAG: "fvwm starts its move from the pointer as it finds it, not from the "
-                                               "point the gadget names, so a drag lands short by what the pointer "
-                                               "moved while fvwm started"}),
+                                   EXACT_DRAG: STARTS_FROM_POINTER % "fvwm"}),
     "wmaker": WindowManager(["wmaker", "--no-dock", "--no-clip"], True, False, close=None,
                             ignores={SKIP_PAGER: "Window Maker has no pager: it drops _NET_WM_STATE_SKIP_PAGER"}),
     # These three put their border on the window itself, not on a frame.
@@ -104,7 +104,8 @@ WINDOW_MANAGERS = {
                             files={"home/.cache/xmonad/xmonad-x86_64-linux": "->/usr/bin/xmonad"},
                             ignores={SKIP_TASKBAR: "xmonad's own config speaks no extended hints"}),
     "herbstluftwm": WindowManager(["herbstluftwm"], True, False, close="_NET_CLOSE_WINDOW",
-                                  ignores={SKIP_TASKBAR: "herbstluftwm clears _NET_WM_STATE"}),
+                                  ignores={SKIP_TASKBAR: "herbstluftwm clears _NET_WM_STATE",
+                                           EXACT_DRAG: STARTS_FROM_POINTER % "herbstluftwm"}),
     "spectrwm": WindowManager(["spectrwm"], True, False, close="_NET_CLOSE_WINDOW"),
     "marco": WindowManager(["marco", "--no-composite", "--sm-disable"], True, False),
     "marco-composite": WindowManager(["marco", "--composite", "--sm-disable"], True, True),

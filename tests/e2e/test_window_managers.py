@@ -164,8 +164,9 @@ def check_round_trips(checks, desktop, gadget):
             landed.append(gadget.wait_position(target))
             gadget.origin = landed[-1]
     print("    from %r the drags land at %r" % (home, landed), flush=True)
+    moved = [(b[0] - a[0], b[1] - a[1]) for a, b in zip([home] + landed, landed)]
     check_landing(checks, desktop, "%d drags there and back each land exactly" % ROUND_TRIPS, landed,
-                  [there, home] * ROUND_TRIPS)
+                  [there, home] * ROUND_TRIPS, moved, [(50, 30), (-50, -30)] * ROUND_TRIPS)
 
 
 def close_from_manager(desktop, gadget):
