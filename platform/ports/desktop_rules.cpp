@@ -9,12 +9,18 @@ bool Holds(const Rect& area, DevicePoint p) {
     return p.x >= area.left && p.x < area.right && p.y >= area.top && p.y < area.bottom;
 }
 
+// Qt gives a window the screen its centre is on, reckoned in logical pixels
+// at the scale the window had: a centre on the very edge can fall on either
+// side by that rounding, and the window would flip between the two scales.
+constexpr std::int32_t kCentreMargin = 4;
+
 // The start of a window of `length` along one axis whose middle pixel must lie
-// in [areaStart, areaEnd), as near to `start` as that allows.
+// in [areaStart, areaEnd), kCentreMargin inside its ends, as near to `start`
+// as that allows.
 std::int32_t CentreWithin(std::int32_t start, std::int32_t length, std::int32_t areaStart, std::int32_t areaEnd) {
     const std::int32_t half = (length - 1) / 2;
-    if (areaEnd <= areaStart) return start;
-    return std::clamp(start, areaStart - half, areaEnd - 1 - half);
+    if (areaEnd - areaStart <= 2 * kCentreMargin) return start;
+    return std::clamp(start, areaStart + kCentreMargin - half, areaEnd - 1 - kCentreMargin - half);
 }
 
 std::int32_t HeldOffset(double held, PixelScale scale) {
