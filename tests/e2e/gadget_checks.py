@@ -82,6 +82,17 @@ class Gadget:
         x, y = self.position()
         return self.desktop.screenshot(x, y, *self.size)
 
+    def settled_shot(self):
+        """The window's picture once two shots in a row agree: a compositor
+        may still be drawing a move just made."""
+        shots = [self.shot()]
+
+        def settled():
+            shots.append(self.shot())
+            return same_image(shots[-2], shots[-1])
+        wait_until(settled, self.wait, self.poll)
+        return shots[-1]
+
     def looks_like(self, baseline):
         return same_image(self.shot(), baseline, FEW_LEVELS if self.desktop.composites else 0)
 

@@ -235,7 +235,7 @@ def check_desktop(checks, program, window_manager, picture):
             check_round_trips(checks, desktop, gadget)
             check_right_press_with_motion(checks, desktop, gadget)
             quick_click(checks, desktop, gadget)
-            check_about(checks, desktop, gadget, gadget.shot())
+            check_about(checks, desktop, gadget, gadget.settled_shot())
             check_exit(checks, gadget, "Exit ends the program with status 0")
             gadget.app.stop()
         again = start(checks, desktop, program, "a second start maps the window")
