@@ -870,13 +870,15 @@ class Desktop:
         prop = window.get_full_property(self.x.intern_atom(name), X.AnyPropertyType)
         return [self.x.get_atom_name(a) for a in (prop.value if prop else [])]
 
-    def drag(self, start, delta, button=1, steps=6, until=None, timeout=5):
+    def drag(self, start, delta, button=1, steps=6, until=None, timeout=15):
         """Presses at start, moves by delta in steps and releases. With
         until (whether the drag has had its effect), the button stays down
-        until it holds or timeout runs out, the pointer meanwhile stirring
-        by a pixel at the end as a hand does, so that a window manager whose
-        move begins after the last step still sees motion. Returns until's
-        last value."""
+        until it holds or timeout runs out: first with the pointer still (a
+        busy program may hand the move to its window manager only after the
+        last step, and then puts the window where the pointer is, which a
+        manager that reads the pointer itself must find unmoved), then
+        stirring by a pixel at the end as a hand does, for a manager whose
+        move follows only motion after it began. Returns until's last value."""
         x, y = start
         end = (x + delta[0], y + delta[1])
         path = [("mousemove", x + delta[0] * i // steps, y + delta[1] * i // steps) for i in range(1, steps + 1)]
@@ -886,12 +888,12 @@ class Desktop:
         wait_until(lambda: self.root.query_pointer().mask & (1 << (7 + button)), 5)
         self.xdotool(*[a for step in path for a in step])
 
-        def done():
+        def stirred():
             if until():
                 return True
             self.xdotool("mousemove", end[0] + 1, end[1], "mousemove", *end)
             return False
-        held = until and wait_until(done, timeout)
+        held = until and (wait_until(until, min(2, timeout)) or wait_until(stirred, timeout))
         self.xdotool("mouseup", button)
         return held
 
