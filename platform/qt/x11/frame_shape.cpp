@@ -84,9 +84,7 @@ void FrameShapeKeeper::Follow() {
     }
     if (frame_ == ours || frame_ == leftFrame_) return;
     // A manager maps its frame once it has made it, shape and all.
-    const auto attributes = OwnReply(
-        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, ours), nullptr));
-    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return;
+    if (!Viewable(connection_, ours)) return;
     const auto geometry =
         OwnReply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, frame_), nullptr));
     const auto at = OwnReply(xcb_translate_coordinates_reply(
